@@ -1,0 +1,41 @@
+#include <gtest/gtest.h>
+
+#include "core/NarrowTextObject.h"
+#include "core/TextObject.h"
+#include "core/TrimBlanks.h"
+
+namespace talvinor {
+namespace {
+
+TEST(TrimBlanks, KeepsWhatLiesBetweenTheOuterBlanksInnerSpacesIncluded) {
+  std::wstring t = L"\u3000 a b\u3000c\t";
+  TrimBlanks(t);
+  EXPECT_EQ(t, L"a b\u3000c");
+}
+
+TEST(TrimBlanks, BlanksOnlyBecomeEmptyAndOtherWhiteSpaceStays) {
+  std::wstring blanks = L" \t\u3000 ";
+  TrimBlanks(blanks);
+  EXPECT_EQ(blanks, L"");
+  std::wstring newline = L"\nx\r";  // only TAB, SPACE and U+3000 are blanks
+  TrimBlanks(newline);
+  EXPECT_EQ(newline, L"\nx\r");
+}
+
+TEST(TextObject, AssignsAndTrims) {
+  RefPtr<TextObject> t = Create<TextObject>(L"  name\t");
+  EXPECT_EQ(t->GetTypeCode(), 0x1101u);
+  t->TrimBlanks();
+  EXPECT_STREQ(t->CStr(), L"name");
+  RefPtr<TextObject> u = Create<TextObject>(static_cast<const wchar_t*>(nullptr));
+  EXPECT_EQ(u->Length(), 0u);
+  u->Assign(*t);
+  EXPECT_EQ(u->Text(), L"name");
+  RefPtr<NarrowTextObject> n = Create<NarrowTextObject>(" x ");
+  n->TrimBlanks();
+  EXPECT_STREQ(n->CStr(), "x");
+  EXPECT_EQ(n->GetTypeCode(), 0x1102u);
+}
+
+}  // namespace
+}  // namespace talvinor

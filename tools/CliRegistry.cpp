@@ -1,0 +1,12 @@
+#include "tools/CliRegistry.h"
+
+#include "tools/CliCommands.h"
+
+namespace talvinor::cli {
+
+// One line per command family, in the order they appear in --help.
+void RegisterVersionCommand(CLI::App& app);
+
+void RegisterAll(CLI::App& app) { RegisterVersionCommand(app); }
+
+}  // namespace talvinor::cli
