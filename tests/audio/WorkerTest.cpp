@@ -1,0 +1,99 @@
+#include "audio/Worker.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+#include "audio/EventObject.h"
+#include "audio/GraphTestSupport.h"
+#include "platform/window/HeadlessMessageQueue.h"
+
+namespace talvinor {
+namespace {
+
+using testing::WaitUntil;
+
+std::atomic<int> g_destroyed{0};
+
+// Runs until released (or stopped) and reports how often it ran.
+class GateWorker : public Worker {
+ public:
+  ~GateWorker() override { g_destroyed.fetch_add(1); }
+  uint32_t Run() override {
+    runs.fetch_add(1);
+    while (!IsStopRequested() && !release.load()) gate->Wait(1000);
+    return 7;
+  }
+  void Open() {
+    release.store(true);
+    gate->Set();
+  }
+  RefPtr<EventObject> gate = Create<EventObject>();
+  std::atomic<bool> release{false};
+  std::atomic<int> runs{0};
+};
+
+TEST(WorkerTest, StartWhileRunningIsRefusedAndStartsNoSecondThread) {
+  RefPtr<GateWorker> worker = Create<GateWorker>();
+  ASSERT_TRUE(worker->Start());
+  EXPECT_TRUE(worker->IsRunning());
+  EXPECT_FALSE(worker->Start());
+  worker->Open();
+  EXPECT_TRUE(worker->Wait(5000));
+  EXPECT_EQ(worker->runs.load(), 1);
+  EXPECT_FALSE(worker->IsRunning());
+  // The ended thread is replaced by a new run.
+  worker->release.store(false);
+  worker->gate->Reset();
+  ASSERT_TRUE(worker->Start());
+  EXPECT_TRUE(worker->Stop(5000));
+  EXPECT_EQ(worker->runs.load(), 2);
+}
+
+TEST(WorkerTest, WaitTimesOutWhileRunningAndFailsWithoutThread) {
+  RefPtr<GateWorker> worker = Create<GateWorker>();
+  EXPECT_FALSE(worker->Wait(0));
+  ASSERT_TRUE(worker->Start());
+  EXPECT_FALSE(worker->Wait(20));
+  EXPECT_TRUE(worker->Stop(5000));
+  EXPECT_FALSE(worker->IsStopRequested());  // cleared when the thread ends
+}
+
+TEST(WorkerTest, SuspendAndResumeAreNotAvailable) {
+  RefPtr<GateWorker> worker = Create<GateWorker>();
+  EXPECT_EQ(worker->SuspendWorker(), -1);
+  ASSERT_TRUE(worker->Start());
+  EXPECT_EQ(worker->SuspendWorker(), -1);
+  EXPECT_EQ(worker->ResumeWorker(), -1);
+  EXPECT_TRUE(worker->Stop(5000));
+}
+
+TEST(WorkerTest, EndingThreadPostsCompletionNoticeWithResult) {
+  HeadlessMessageQueue window;
+  RefPtr<GateWorker> worker = Create<GateWorker>();
+  worker->SetCompletionNotice(window.Id(), 0x8123, 99);
+  ASSERT_TRUE(worker->Start());
+  worker->Open();
+  auto notice = window.TakeMessage(0x8123, 5000);
+  ASSERT_TRUE(notice);
+  EXPECT_EQ(notice->wParam, 7u);
+  EXPECT_EQ(notice->lParam, 99);
+}
+
+TEST(WorkerTest, RunningWorkerOutlivesItsLastOutsideReference) {
+  int destroyedBefore = g_destroyed.load();
+  RefPtr<GateWorker> worker = Create<GateWorker>();
+  ASSERT_TRUE(worker->Start());
+  RefPtr<EventObject> gate = worker->gate;
+  GateWorker* raw = worker.Get();
+  worker = nullptr;  // the thread still holds its own reference
+  // Still alive: the run can be released through the object.
+  EXPECT_EQ(g_destroyed.load(), destroyedBefore);
+  raw->release.store(true);
+  gate->Set();
+  // The thread frees the object on its way out.
+  EXPECT_TRUE(WaitUntil([&] { return g_destroyed.load() == destroyedBefore + 1; }));
+}
+
+}  // namespace
+}  // namespace talvinor
