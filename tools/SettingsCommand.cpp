@@ -1,0 +1,177 @@
+// talvinor-cli settings show|check: the settings as the program will use them.
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
+#include <string>
+
+#include "core/ProgramPaths.h"
+#include "platform/Unicode.h"
+#include "settings/ConfigStore.h"
+#include "settings/ConfigValidation.h"
+#include "settings/SettingsFormat.h"
+#include "settings/WaveDeviceQuery.h"
+#include "tools/CliCommands.h"
+
+namespace talvinor::cli {
+
+namespace {
+
+// Program text in the terminal's encoding: the locale's multibyte form, or
+// UTF-8 when the locale has none (the "C" locale of scripts and CI).
+std::string ToTerminal(const std::wstring& text) {
+  if (MB_CUR_MAX == 1) return WideToUtf8(text);
+  std::string out;
+  std::mbstate_t state{};
+  char buffer[MB_LEN_MAX];
+  for (wchar_t c : text) {
+    size_t n = std::wcrtomb(buffer, c, &state);
+    if (n == static_cast<size_t>(-1)) {
+      out += '?';
+      state = std::mbstate_t{};
+    } else {
+      out.append(buffer, n);
+    }
+  }
+  return out;
+}
+
+void Print(std::FILE* stream, const std::wstring& text) {
+  std::string bytes = ToTerminal(text);
+  std::fwrite(bytes.data(), 1, bytes.size(), stream);
+}
+
+std::wstring ValueText(const std::wstring& text) { return L"\"" + text + L"\""; }
+std::wstring ValueText(uint32_t number) { return std::to_wstring(number); }
+std::wstring ValueText(double quality) {
+  int32_t tenths = QualityToStored(quality);
+  std::wstring sign = tenths < 0 ? L"-" : L"";
+  int32_t magnitude = tenths < 0 ? -tenths : tenths;
+  return sign + std::to_wstring(magnitude / 10) + L"." + std::to_wstring(magnitude % 10);
+}
+
+// Reports every value that differs between `before` and `after`.
+template <typename Record>
+int ReportChanges(const std::vector<ConfigField<Record>>& fields, const Record& before, const Record& after,
+                  const std::wstring& where) {
+  int changes = 0;
+  auto report = [&](const wchar_t* key, const std::wstring& from, const std::wstring& to) {
+    Print(stdout, L"repaired: " + where + key + L": " + from + L" -> " + to + L"\n");
+    ++changes;
+  };
+  for (const auto& f : fields) {
+    switch (f.kind) {
+      case ConfigFieldKind::Number:
+        if (before.*f.number != after.*f.number) report(f.key, ValueText(before.*f.number), ValueText(after.*f.number));
+        break;
+      case ConfigFieldKind::Fraction:
+        if (QualityToStored(before.*f.fraction) != QualityToStored(after.*f.fraction)) {
+          report(f.key, ValueText(before.*f.fraction), ValueText(after.*f.fraction));
+        }
+        break;
+      case ConfigFieldKind::Text:
+        if (before.*f.text != after.*f.text) report(f.key, ValueText(before.*f.text), ValueText(after.*f.text));
+        break;
+      case ConfigFieldKind::SceneList:
+        if constexpr (std::is_same_v<Record, CONFIG>) {
+          for (int i = 0; i < kSceneCount; ++i) {
+            changes += ReportChanges(SceneFields(), *before.m_RecSceneList[i], *after.m_RecSceneList[i],
+                                     L"m_RecSceneList[" + std::to_wstring(i) + L"].");
+          }
+        }
+        break;
+    }
+  }
+  return changes;
+}
+
+struct Loaded {
+  RefPtr<CONFIG> config = Create<CONFIG>();
+  std::wstring path;
+  ConfigLoadResult result = ConfigLoadResult::Missing;
+  std::wstring detail;
+};
+
+bool LoadForCommand(const std::string& file, Loaded* loaded) {
+  if (file.empty()) {
+    if (!GetSettingsPath(&loaded->path)) {
+      Print(stderr, L"talvinor-cli: the program folder cannot be found\n");
+      return false;
+    }
+  } else {
+    loaded->path = Utf8ToWide(file);
+  }
+  loaded->result = LoadConfigFile(loaded->path, loaded->config.Get(), &loaded->detail);
+  return true;
+}
+
+bool LoadFailed(const Loaded& loaded) {
+  return loaded.result == ConfigLoadResult::Unreadable || loaded.result == ConfigLoadResult::Malformed;
+}
+
+void PrintLoadFailure(const Loaded& loaded) {
+  Print(stderr, std::wstring(kSettingsLoadFailedMessage) + L"\n");
+  Print(stderr, loaded.path + L": " + loaded.detail + L"\n");
+}
+
+// Repairs and start-up fill, as the program does after loading.
+void Complete(CONFIG* config) {
+  RefPtr<WaveDeviceQuery> devices = GetWaveDeviceQuery();
+  ValidateConfig(config, devices.Get());
+  std::wstring folder;
+  if (!GetProgramFolder(&folder)) folder.clear();
+  FillPathDefaults(config, folder);
+}
+
+void RunShow(const std::string& file) {
+  Loaded loaded;
+  if (!LoadForCommand(file, &loaded)) return SetExitStatus(2);
+  // A file the program cannot load leaves it on the defaults; show those,
+  // but say so.
+  if (LoadFailed(loaded)) {
+    PrintLoadFailure(loaded);
+    loaded.config = Create<CONFIG>();
+  }
+  Complete(loaded.config.Get());
+  Print(stdout, SettingsText(*loaded.config));
+  SetExitStatus(LoadFailed(loaded) ? 1 : 0);
+}
+
+void RunCheck(const std::string& file) {
+  Loaded loaded;
+  if (!LoadForCommand(file, &loaded)) return SetExitStatus(2);
+  if (LoadFailed(loaded)) {
+    PrintLoadFailure(loaded);
+    return SetExitStatus(1);
+  }
+  if (loaded.result == ConfigLoadResult::Missing) {
+    Print(stdout, loaded.path + L": no settings file; the defaults are used\n");
+  }
+  RefPtr<CONFIG> before = loaded.config->Clone();
+  RefPtr<WaveDeviceQuery> devices = GetWaveDeviceQuery();
+  ValidateConfig(loaded.config.Get(), devices.Get());
+  int changes = ReportChanges(ConfigFields(), *before, *loaded.config, L"");
+  if (changes == 0) Print(stdout, L"no repairs needed\n");
+  SetExitStatus(0);
+}
+
+}  // namespace
+
+void RegisterSettingsCommand(CLI::App& app) {
+  auto* settings = app.add_subcommand("settings", "Inspect the settings file talvinor.ini");
+  settings->require_subcommand(1);
+
+  static std::string showFile;
+  auto* show = settings->add_subcommand(
+      "show", "Print the settings as they will be used (loaded, repaired, defaults filled), in the text the program saves");
+  show->add_option("--file", showFile, "Settings file to read (default: talvinor.ini in the program folder)");
+  show->callback([] { RunShow(showFile); });
+
+  static std::string checkFile;
+  auto* check = settings->add_subcommand(
+      "check", "Load the settings file, list every repair; exit 1 when the file cannot be loaded");
+  check->add_option("--file", checkFile, "Settings file to read (default: talvinor.ini in the program folder)");
+  check->callback([] { RunCheck(checkFile); });
+}
+
+}  // namespace talvinor::cli
