@@ -1,0 +1,81 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "platform/CodePage.h"
+#include "platform/Unicode.h"
+#include "settings/Config.h"
+#include "settings/SettingsFormat.h"
+#include "settings/SettingsParserService.h"
+#include "support/TempFolder.h"
+#include "tests/settings/SettingsTestSupport.h"
+
+namespace talvinor {
+namespace {
+
+struct CliRun {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+CliRun RunCli(const testing::TempFolder& folder, const std::string& arguments) {
+  std::string command = "LC_ALL=C.UTF-8 '" TALVINOR_CLI_PATH "' " + arguments + " >'" + folder.File("out") + "' 2>'" +
+                        folder.File("err") + "'";
+  CliRun run;
+  int raw = std::system(command.c_str());
+  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  run.out = testing::ReadBytes(folder.File("out"));
+  run.err = testing::ReadBytes(folder.File("err"));
+  return run;
+}
+
+TEST(SettingsCli, ShowPrintsTheSavedTextInUtf8WithRepairsAndDefaultsApplied) {
+  testing::TempFolder folder;
+  testing::WriteBytes(folder.File("talvinor.ini"), testing::ExampleSettingsBytes());
+  CliRun run = RunCli(folder, "settings show --file '" + folder.File("talvinor.ini") + "'");
+  ASSERT_EQ(run.status, 0) << run.err;
+  std::wstring text = Utf8ToWide(run.out);
+  EXPECT_EQ(text.rfind(L"RFF_TALVINOR_SETUP_RECORD\r\n\r\n", 0), 0u);
+  // Japanese names arrive as UTF-8, not as CP932 bytes.
+  EXPECT_NE(run.out.find("{ \"通話録音\"; 1; 2; 0;"), std::string::npos);
+  // No capture device can be read here: the stored 2-channel 8-bit 16000 Hz
+  // scene is kept, only the preset's codec values are set.
+  EXPECT_NE(text.find(L"  { \"会議・受講録音\"; 0; 2; 2; 2; 8; 16000; 0; 9; 2; 1; 1; 1;  }\r\n"), std::wstring::npos);
+  // The output is a settings text the program reads back to the same text.
+  auto config = Create<CONFIG>();
+  ASSERT_TRUE(SettingsParserService::Get()->Parse(text, config.Get(), nullptr));
+  EXPECT_EQ(SettingsText(*config), text);
+  EXPECT_EQ(config->m_SkinTypeId, 2u);  // 0 in the file, repaired
+}
+
+TEST(SettingsCli, CheckListsRepairsAndFailsOnADamagedFile) {
+  testing::TempFolder folder;
+  std::wstring text = SettingsText(*Create<CONFIG>());
+  const std::wstring stored = L"\"バランス重視\"; 0; 2;";
+  size_t scene = text.find(stored);
+  ASSERT_NE(scene, std::wstring::npos);
+  text.replace(scene, stored.size(), L"\"バランス重視\"; 0; 7;");
+  testing::WriteBytes(folder.File("codec.ini"), WideToAnsi(text));
+  CliRun repaired = RunCli(folder, "settings check --file '" + folder.File("codec.ini") + "'");
+  EXPECT_EQ(repaired.status, 0) << repaired.err;
+  EXPECT_NE(repaired.out.find("repaired: m_RecSceneList[0].m_CodecMode: 7 -> 1\n"), std::string::npos) << repaired.out;
+
+  testing::WriteBytes(folder.File("bad.ini"), "RFF_TALVINOR_SETUP_RECORD\r\ndata main; type=\"CONFIG\"; { 1 }");
+  CliRun bad = RunCli(folder, "settings check --file '" + folder.File("bad.ini") + "'");
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_NE(bad.err.find("設定ファイルを読めませんでした。ファイルが破損している可能性があります。"), std::string::npos);
+  EXPECT_NE(bad.err.find("line 2"), std::string::npos);
+
+  CliRun missing = RunCli(folder, "settings check --file '" + folder.File("none.ini") + "'");
+  EXPECT_EQ(missing.status, 0);
+  EXPECT_NE(missing.out.find("no settings file"), std::string::npos);
+
+  CliRun help = RunCli(folder, "settings check --help");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("--file"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace talvinor
