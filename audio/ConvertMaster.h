@@ -1,0 +1,79 @@
+#pragma once
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "audio/AudioBuffer.h"
+#include "audio/AudioEncoder.h"
+#include "audio/AudioSource.h"
+#include "audio/FileWorker.h"
+#include "audio/Master.h"
+
+namespace talvinor {
+
+// What the conversion does with an existing destination file.
+enum class ConvertOutput {
+  Replace,    // create always: an existing file is replaced
+  CreateNew,  // create new: an existing file stops the run with 31
+};
+
+// Converts one sound file into another without a device: an input file worker
+// feeds the source, the source's PCM goes to the encoder, and an output file
+// worker writes the encoder's blocks. States: Opening, Running, Stopping,
+// Draining, Closed. A normal run ends with reason 2 after draining.
+class ConvertMaster : public Master {
+ public:
+  ConvertMaster();
+
+  // Refused (releasing both components) while running or when a path or
+  // component is null.
+  bool Setup(const std::wstring& sourcePath, RefPtr<AudioSource> source, const std::wstring& destinationPath,
+             RefPtr<AudioEncoder> encoder, ConvertOutput output = ConvertOutput::Replace);
+
+  bool Close() override;
+  bool Pause() override { return false; }
+  bool Resume() override { return false; }
+  // The source's, while Running; otherwise 0.
+  uint32_t GetPosition() override;
+  uint32_t GetLength() override;
+  // Reason 2 drains, any other stops. An end of stream that arrives after a
+  // stop has begun does not turn the stop back into a drain.
+  bool StopWithReason(uint32_t timeoutMs, uint32_t reason) override;
+  uint32_t Run() override;
+
+  // The number of PCM buffers circulating between source and encoder (4
+  // unless changed for measurements); takes effect at the next Start.
+  void SetBufferCount(uint32_t count);
+
+  RefPtr<AudioSource> GetSource();
+  RefPtr<AudioEncoder> GetEncoder();
+
+ protected:
+  ~ConvertMaster() override;
+
+ private:
+  void Dispatch(GraphMessage* message);
+  void OpeningStep();
+  // True when the run may end.
+  bool StopStep(bool drain);
+  void Teardown();
+
+  RefPtr<FileWorker> m_input;
+  RefPtr<FileWorker> m_output;
+  RefPtr<AudioSource> m_source;           // guarded by m_lock
+  RefPtr<AudioSource> m_defaultSource;
+  RefPtr<AudioEncoder> m_encoder;         // guarded by m_lock
+  RefPtr<AudioEncoder> m_defaultEncoder;
+  uint32_t m_overwrite = 0;               // guarded by m_lock
+  uint32_t m_bufferCount = 4;             // guarded by m_lock
+  // Master thread only:
+  std::vector<RefPtr<AudioBuffer>> m_buffers;
+  // Encoder output that arrived before the output file worker was started;
+  // written in order once it runs.
+  std::deque<RefPtr<GraphMessage>> m_heldOutput;
+  // The source ended while the run was still opening.
+  bool m_endPending = false;
+};
+
+}  // namespace talvinor

@@ -1,0 +1,34 @@
+#include "codec/CodecFactory.h"
+
+#include <cwctype>
+
+#include "codec/WaveFileEncoder.h"
+#include "codec/WaveFileSource.h"
+
+namespace talvinor {
+
+namespace {
+std::wstring LowerExtension(const std::wstring& path) {
+  size_t slash = path.find_last_of(L'/');
+  size_t dot = path.find_last_of(L'.');
+  if (dot == std::wstring::npos || (slash != std::wstring::npos && dot < slash)) return L"";
+  std::wstring ext = path.substr(dot);
+  for (wchar_t& c : ext) c = static_cast<wchar_t>(std::towlower(c));
+  return ext;
+}
+}  // namespace
+
+RefPtr<AudioSource> CreateFileSource(uint32_t sourceClassCode) {
+  switch (sourceClassCode) {
+    case WaveFileSource::kTypeCode: return Create<WaveFileSource>();
+    default: return nullptr;
+  }
+}
+
+RefPtr<AudioEncoder> CreateEncoderForPath(const std::wstring& path) {
+  std::wstring ext = LowerExtension(path);
+  if (ext == L".wav") return Create<WaveFileEncoder>();
+  return nullptr;
+}
+
+}  // namespace talvinor

@@ -1,0 +1,58 @@
+#pragma once
+#include <cstdint>
+
+#include "audio/AudioEncoder.h"
+
+namespace talvinor {
+
+// Writes linear PCM as a RIFF/WAVE file: a 44-byte header at offset 0, then
+// the PCM buffers themselves, appended. The header carries the provisional
+// sizes 0x7FFFFFFF until the stop rewrites it with the final ones.
+//
+// The size fields are 32 bits: once the data reaches the data limit the
+// encoder keeps the whole frames that still fit, drops the rest, reports
+// stop reason 35 and, at the stop, writes a correct final header.
+class WaveFileEncoder : public AudioEncoder {
+  TALVINOR_CLASS_CODES(0x20043, 0x1210, 0x20011, 0x20041)
+
+ public:
+  static constexpr uint32_t kHeaderSize = 44;
+  static constexpr uint32_t kProvisionalSize = 0x7FFFFFFFu;
+  // The most PCM bytes a file can hold: its whole size must stay below 4 GiB.
+  static constexpr uint32_t kMaxDataBytes = 0xFFFFFFFFu - kHeaderSize;
+
+  WaveFileEncoder();
+
+  // Recognises its header buffer (free again); any other buffer has been
+  // written and goes back to the master as InputConsumed.
+  bool ReturnBuffer(RefPtr<AudioBuffer> buffer) override;
+
+  // Lowers the data limit (for tests); refused while running.
+  bool SetDataLimit(uint32_t bytes);
+
+  // The 44-byte header for `format` and `dataBytes` of PCM (0: provisional).
+  static void BuildHeader(const WaveFormat& format, uint32_t dataBytes, uint8_t out[kHeaderSize]);
+
+ protected:
+  ~WaveFileEncoder() override = default;
+  uint32_t SetupStep() override;
+  void ProcessStep() override;
+  bool FinishStep() override;
+
+ private:
+  // Counts and forwards one PCM buffer (or hands it back).
+  void Encode(RefPtr<AudioBuffer> buffer);
+  // Waits for the header buffer to come back, at most `timeoutMs`.
+  bool WaitHeaderFree(uint32_t timeoutMs);
+  bool PostHeader(uint32_t dataBytes);
+
+  RefPtr<AudioBuffer> m_header;  // guarded by m_lock
+  bool m_headerFree = true;      // guarded by m_lock
+  uint32_t m_dataLimit = kMaxDataBytes;  // guarded by m_lock
+  // Encoder thread only:
+  uint32_t m_dataBytes = 0;
+  uint32_t m_runLimit = 0;
+  bool m_full = false;
+};
+
+}  // namespace talvinor
