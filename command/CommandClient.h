@@ -1,0 +1,60 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "command/ChannelBlock.h"
+#include "core/RefPtr.h"
+#include "platform/ipc/NamedEvent.h"
+#include "platform/ipc/NamedSemaphore.h"
+#include "platform/ipc/SharedMemoryBlock.h"
+
+namespace talvinor {
+
+// How a send ended.
+enum class ChannelSendResult {
+  Sent,         // the message is in the block and the receiver was woken
+  NotOpen,      // no channel: nothing is listening (Open failed)
+  BadPayload,   // no payload, an empty one, or more than 1 MiB
+  NotReady,     // the receiver did not become ready within the time-out
+  Busy,         // the block was locked at that moment
+  NotWritten,   // the block was full, malformed, or too small for the payload
+};
+
+// The sending side of the command channel: a second start of the program,
+// `talvinor-cli send`, or any other sender.
+class CommandClient : public RefObject {
+  TALVINOR_CLASS_CODES(0x1A002)
+
+ public:
+  explicit CommandClient(std::string baseName = kCommandChannelName);
+  ~CommandClient() override;
+
+  // Opens the four objects; on any failure closes what it opened.
+  bool Open();
+  // Writes one message and wakes the receiver. True only when it was written.
+  bool Send(const void* data, uint32_t byteCount, uint32_t timeoutMs = 1000);
+  // Closes everything; Open may be called again.
+  void Close();
+
+  ChannelSendResult LastResult() const { return m_lastResult; }
+
+ private:
+  bool Finish(ChannelSendResult result);
+
+  std::string m_baseName;
+  SharedMemoryBlock m_block;
+  NamedSemaphore m_semaphore;
+  NamedEvent m_written;
+  NamedEvent m_ready;
+  ChannelSendResult m_lastResult = ChannelSendResult::NotOpen;
+};
+
+// Sends `text` (UTF-16 with its terminator) the way a second start of the
+// program forwards its command line: open, send with a 1000 ms time-out, close.
+ChannelSendResult SendCommandText(const std::wstring& text, const std::string& baseName = kCommandChannelName,
+                                  uint32_t timeoutMs = 1000);
+
+// A short English account of a send result, for tools.
+const char* DescribeSendResult(ChannelSendResult result);
+
+}  // namespace talvinor

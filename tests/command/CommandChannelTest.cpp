@@ -1,0 +1,227 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "command/ChannelTestSupport.h"
+#include "platform/ipc/ChildProcess.h"
+#include "command/CommandClient.h"
+#include "platform/ManualResetEvent.h"
+#include "platform/ipc/NamedEvent.h"
+#include "platform/ipc/NamedSemaphore.h"
+#include "platform/ipc/SharedMemoryBlock.h"
+
+namespace talvinor {
+namespace {
+
+using testing::ChannelReceiver;
+using testing::UniqueChannelName;
+
+ChannelSendResult SendText(const std::string& name, const std::wstring& text, uint32_t timeoutMs = 1000) {
+  return SendCommandText(text, name, timeoutMs);
+}
+
+TEST(CommandChannel, DeliversUpTo511CharactersAndRefuses512) {
+  std::string name = UniqueChannelName();
+  ChannelReceiver receiver(name);
+  ASSERT_TRUE(receiver.server->StartServer());
+
+  std::wstring longest(511, L'x');
+  longest[0] = L'録';
+  ASSERT_EQ(SendText(name, longest), ChannelSendResult::Sent);
+  auto message = receiver.Next(5000);
+  ASSERT_TRUE(message);
+  EXPECT_EQ(message->size(), 1024u);
+  EXPECT_EQ(ChannelText::Decode(*message), longest);
+
+  EXPECT_EQ(SendText(name, std::wstring(512, L'y')), ChannelSendResult::NotWritten);
+  EXPECT_FALSE(receiver.Next(50)) << "a refused text leaves nothing behind";
+  EXPECT_EQ(SendText(name, L"/cmd:stop"), ChannelSendResult::Sent) << "the refusal did not block the channel";
+  EXPECT_EQ(receiver.NextText(5000), L"/cmd:stop");
+}
+
+TEST(CommandChannel, TheEmptyTextArrivesAsTwoZeroBytes) {
+  std::string name = UniqueChannelName();
+  ChannelReceiver receiver(name);
+  ASSERT_TRUE(receiver.server->StartServer());
+  ASSERT_EQ(SendText(name, L""), ChannelSendResult::Sent);
+  auto message = receiver.Next(5000);
+  ASSERT_TRUE(message);
+  EXPECT_EQ(*message, (std::vector<uint8_t>{0, 0}));
+}
+
+TEST(CommandChannel, ASecondSenderWaitsForTheFirstToBeTaken) {
+  std::string name = UniqueChannelName();
+  ChannelReceiver receiver(name);
+  ASSERT_TRUE(receiver.server->StartServer());
+  ASSERT_EQ(SendText(name, L"/cmd:rec"), ChannelSendResult::Sent);
+
+  std::atomic<bool> secondDone{false};
+  ChannelSendResult second = ChannelSendResult::NotOpen;
+  std::thread sender([&] {
+    second = SendText(name, L"/cmd:stop", 10000);
+    secondDone = true;
+  });
+  // The first message is still in the block: the second sender is waiting.
+  ASSERT_TRUE(receiver.window.TakeMessage(kWmTakeChannelMessage, 5000));
+  EXPECT_FALSE(secondDone);
+  std::vector<uint8_t> first;
+  ASSERT_TRUE(receiver.server->Receive(&first));
+  EXPECT_EQ(ChannelText::Decode(first), L"/cmd:rec");
+  EXPECT_EQ(receiver.NextText(5000), L"/cmd:stop");
+  sender.join();
+  EXPECT_EQ(second, ChannelSendResult::Sent);
+}
+
+TEST(CommandChannel, SendersFailWithoutAServerOrAReceiver) {
+  std::string name = UniqueChannelName();
+  EXPECT_EQ(SendText(name, L"/cmd:stop"), ChannelSendResult::NotOpen);
+
+  ChannelReceiver receiver(name);
+  ASSERT_TRUE(receiver.server->StartServer());
+  ASSERT_EQ(SendText(name, L"/cmd:stop"), ChannelSendResult::Sent);
+  // Nobody receives the first message, so the next sender times out.
+  EXPECT_EQ(SendText(name, L"/cmd:rec", 100), ChannelSendResult::NotReady);
+
+  receiver.server->StopServer();
+  EXPECT_EQ(SendText(name, L"/cmd:stop"), ChannelSendResult::NotOpen) << "a stopped server removes its objects";
+}
+
+TEST(CommandChannel, WithoutATargetMessagesAreDiscardedAndSendersNotBlocked) {
+  std::string name = UniqueChannelName();
+  RefPtr<CommandServer> server = Create<CommandServer>(name);
+  ASSERT_TRUE(server->StartServer());
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(SendText(name, L"/cmd:stop", 5000), ChannelSendResult::Sent) << i;
+  server->StopServer();
+}
+
+TEST(CommandChannel, OneLiveServerPerChannel) {
+  std::string name = UniqueChannelName();
+  ChannelReceiver first(name);
+  ASSERT_TRUE(first.server->StartServer());
+  RefPtr<CommandServer> second = Create<CommandServer>(name);
+  EXPECT_FALSE(second->StartServer());
+  second->StopServer();
+  // The refused server removed none of the live one's objects.
+  EXPECT_EQ(SendText(name, L"/cmd:pause"), ChannelSendResult::Sent);
+  EXPECT_EQ(first.NextText(5000), L"/cmd:pause");
+}
+
+// The sender writes and signals after the receiver took the previous message
+// but before the server thread resets the written signal: the reset erases
+// the signal, and only the thread's look at the block finds the message.
+TEST(CommandChannel, AMessageSignalledJustBeforeTheResetIsStillDelivered) {
+  std::string name = UniqueChannelName();
+  ChannelReceiver receiver(name);
+  ManualResetEvent held, release;
+  std::atomic<int> wakes{0};
+  receiver.server->SetThreadHook([&](ServerThreadPoint) {
+    if (++wakes == 1) {
+      held.Set();
+      release.Wait(10000);
+    }
+  });
+  ASSERT_TRUE(receiver.server->StartServer());
+
+  ASSERT_EQ(SendText(name, L"/cmd:rec"), ChannelSendResult::Sent);
+  ASSERT_TRUE(held.Wait(5000));  // the thread woke and stands before its reset
+  std::vector<uint8_t> first;
+  ASSERT_TRUE(receiver.server->Receive(&first));  // the frame takes the first message
+  EXPECT_EQ(ChannelText::Decode(first), L"/cmd:rec");
+  ASSERT_EQ(SendText(name, L"/cmd:stop"), ChannelSendResult::Sent);  // written and signalled
+  while (receiver.window.TakeMessage(kWmTakeChannelMessage, 0)) {
+  }
+  release.Set();  // now the thread resets the signal
+
+  EXPECT_EQ(receiver.NextText(5000), L"/cmd:stop");
+  EXPECT_EQ(SendText(name, L"/cmd:pause"), ChannelSendResult::Sent) << "later senders are not stalled";
+  EXPECT_EQ(receiver.NextText(5000), L"/cmd:pause");
+}
+
+// Receive finds the block locked by someone else at that instant: the
+// receiver must be woken again until the message is taken.
+TEST(CommandChannel, AReceiveThatFindsTheBlockLockedIsRetried) {
+  std::string name = UniqueChannelName();
+  ChannelReceiver receiver(name);
+  ASSERT_TRUE(receiver.server->StartServer());
+  NamedSemaphore semaphore;
+  ASSERT_TRUE(semaphore.Open(name + kChannelSemaphoreSuffix));
+
+  ASSERT_EQ(SendText(name, L"/cmd:rec"), ChannelSendResult::Sent);
+  ASSERT_TRUE(receiver.window.TakeMessage(kWmTakeChannelMessage, 5000));
+  ASSERT_EQ(semaphore.Wait(0), WaitResult::Signalled);  // another process holds the block
+  std::vector<uint8_t> message;
+  EXPECT_EQ(receiver.server->ReceiveMessage(&message), ChannelReceiveResult::Busy);
+  // Held over several retries, then let go.
+  Sleep(3 * CommandServer::kBusyRetryMs);
+  ASSERT_TRUE(semaphore.Release());
+
+  EXPECT_EQ(receiver.NextText(5000), L"/cmd:rec");
+}
+
+// A sender that finds the block locked gives back the ready signal it took;
+// otherwise, with the block empty, no receive would set it again.
+TEST(CommandChannel, ASenderThatFindsTheBlockLockedLeavesTheChannelReady) {
+  std::string name = UniqueChannelName();
+  ChannelReceiver receiver(name);
+  ASSERT_TRUE(receiver.server->StartServer());
+  NamedSemaphore semaphore;
+  ASSERT_TRUE(semaphore.Open(name + kChannelSemaphoreSuffix));
+  NamedEvent ready;
+  ASSERT_TRUE(ready.Open(name + kChannelReadySuffix));
+  ASSERT_EQ(ready.Wait(5000), WaitResult::Signalled);
+
+  ASSERT_EQ(semaphore.Wait(0), WaitResult::Signalled);
+  EXPECT_EQ(SendText(name, L"/cmd:rec"), ChannelSendResult::Busy);
+  ASSERT_TRUE(semaphore.Release());
+  EXPECT_TRUE(ready.IsSet());
+  EXPECT_EQ(SendText(name, L"/cmd:stop", 100), ChannelSendResult::Sent);
+  EXPECT_EQ(receiver.NextText(5000), L"/cmd:stop");
+}
+
+TEST(CommandChannel, AServerTakesOverObjectsADeadServerLeftBehind) {
+  std::string name = UniqueChannelName();
+  // A process dies leaving what a killed server could: its objects with the
+  // block full, the semaphore taken and the ready signal reset.
+  testing::ChildProcess dead([&] {
+    SharedMemoryBlock block;
+    if (!block.CreateOwned(name + kChannelBlockSuffix, kChannelBlockSize)) return 1;
+    ChannelBlock view(block.Data(), block.Size());
+    view.Initialise();
+    std::vector<uint8_t> stale = ChannelText::Encode(L"/cmd:exit");
+    if (!view.Put(stale.data(), static_cast<uint32_t>(stale.size()))) return 2;
+    NamedSemaphore semaphore;
+    NamedEvent written, ready;
+    if (!semaphore.Create(name + kChannelSemaphoreSuffix, 0) || !written.Create(name + kChannelWrittenSuffix) ||
+        !ready.Create(name + kChannelReadySuffix))
+      return 3;
+    ::_exit(0);  // no Close: every name stays behind
+  });
+  ASSERT_EQ(dead.Join(5000), 0);
+
+  ChannelReceiver receiver(name);
+  ASSERT_TRUE(receiver.server->StartServer());
+  EXPECT_EQ(SendText(name, L"/cmd:stop"), ChannelSendResult::Sent);
+  EXPECT_EQ(receiver.NextText(5000), L"/cmd:stop") << "the dead server's message is not delivered";
+}
+
+// Anything in the block is untrusted: a header claiming a huge capacity must
+// not make the receiver copy beyond the mapping.
+TEST(CommandChannel, AForgedHeaderIsRefusedWithoutHarm) {
+  std::string name = UniqueChannelName();
+  ChannelReceiver receiver(name);
+  ASSERT_TRUE(receiver.server->StartServer());
+  SharedMemoryBlock block;
+  ASSERT_TRUE(block.Open(name + kChannelBlockSuffix));
+  ChannelBlock view(block.Data(), block.Size());
+  view.SetField(ChannelBlock::kCapacityOffset, 0x100000);
+  view.SetField(ChannelBlock::kLengthOffset, 0xF0000);
+  view.SetField(ChannelBlock::kStateOffset, 2);
+  std::vector<uint8_t> message;
+  EXPECT_EQ(receiver.server->ReceiveMessage(&message), ChannelReceiveResult::Empty);
+  EXPECT_TRUE(message.empty());
+  EXPECT_EQ(SendText(name, L"/cmd:stop"), ChannelSendResult::NotWritten);
+}
+
+}  // namespace
+}  // namespace talvinor
