@@ -7,10 +7,16 @@ namespace talvinor::cli {
 // One line per command family, in the order they appear in --help.
 void RegisterVersionCommand(CLI::App& app);
 void RegisterSettingsCommand(CLI::App& app);
+void RegisterConvertCommand(CLI::App& app);
+void RegisterInfoCommand(CLI::App& app);
+void RegisterDevicesCommand(CLI::App& app);
 
 void RegisterAll(CLI::App& app) {
   RegisterVersionCommand(app);
   RegisterSettingsCommand(app);
+  RegisterConvertCommand(app);
+  RegisterInfoCommand(app);
+  RegisterDevicesCommand(app);
 }
 
 }  // namespace talvinor::cli

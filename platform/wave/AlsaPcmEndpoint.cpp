@@ -2,6 +2,7 @@
 
 #include <errno.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <mutex>
@@ -193,6 +194,13 @@ bool AlsaPcmEndpoint::Drop() {
 }
 
 long AlsaPcmEndpoint::Transfer(void* data, uint32_t frames) {
+  // Never ask for more than the device has ready: besides being all a
+  // non-blocking call can move, some plugins (the file plugin's input side)
+  // fail requests larger than their ring.
+  snd_pcm_sframes_t ready = snd_pcm_avail_update(m_pcm);
+  if (ready < 0) return ready == -EAGAIN ? 0 : static_cast<long>(ready);
+  if (ready == 0) return 0;
+  frames = static_cast<uint32_t>(std::min<snd_pcm_sframes_t>(frames, ready));
   snd_pcm_sframes_t moved = m_direction == WaveDirection::Input ? snd_pcm_readi(m_pcm, data, frames)
                                                                  : snd_pcm_writei(m_pcm, data, frames);
   if (moved == -EAGAIN) return 0;

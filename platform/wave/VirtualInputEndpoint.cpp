@@ -68,8 +68,10 @@ uint64_t VirtualInputEndpoint::Delay() {
 void VirtualInputEndpoint::Wait(CriticalSectionObject* lock, int wakeFd, uint32_t wantFrames, int timeoutMs) {
   int wait = timeoutMs;
   if (m_running && wantFrames > 0) {
-    // Wake for a useful amount: the rest of the header or 10 ms of sound.
-    uint64_t target = std::min<uint64_t>(wantFrames, std::max<uint32_t>(1, m_format.nSamplesPerSec / 100));
+    // Wake for a useful amount: the rest of the header or 10 ms of sound,
+    // but well before the FIFO could overflow.
+    uint64_t chunk = std::min<uint64_t>(m_format.nSamplesPerSec / 100, m_fifoFrames / 2);
+    uint64_t target = std::min<uint64_t>(wantFrames, std::max<uint64_t>(1, chunk));
     Capture();
     int due = m_available >= target ? 0 : m_pacer.MsUntil(target - m_available);
     wait = wait < 0 ? due : std::min(wait, due);

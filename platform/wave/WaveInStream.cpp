@@ -2,6 +2,9 @@
 
 #include <errno.h>
 
+#include <algorithm>
+#include <cstdint>
+
 #include "core/ScopedLock.h"
 #include "platform/Trace.h"
 
@@ -45,6 +48,13 @@ MMRESULT WaveInStream::Stop() {
   Locker hold(m_lock.Get());
   if (IsClosing()) return MMSYSERR_INVALHANDLE;
   if (m_state == InputState::Started) {
+    // What the device captured up to now belongs to the recording: move it
+    // into the headers before the device lets go of it.
+    for (uint64_t held = m_endpoint->Delay(); held > 0 && !m_queue.empty();) {
+      long moved = Fill(held);
+      if (moved <= 0) break;
+      held -= std::min<uint64_t>(held, static_cast<uint64_t>(moved));
+    }
     m_endpoint->Drop();
     m_state = InputState::Stopped;
   }
@@ -74,24 +84,32 @@ void WaveInStream::CompleteFront() {
   QueueCallback(WIM_DATA, reinterpret_cast<uintptr_t>(header));
 }
 
+long WaveInStream::Fill(uint64_t maxFrames) {
+  WAVEHDR* header = m_queue.front();
+  uint32_t capacity = header->dwBufferLength / m_frameBytes;
+  uint32_t filled = header->dwBytesRecorded / m_frameBytes;
+  uint32_t want = static_cast<uint32_t>(std::min<uint64_t>(capacity - filled, maxFrames));
+  long moved = m_endpoint->Transfer(header->lpData + header->dwBytesRecorded, want);
+  if (moved > 0) {
+    header->dwBytesRecorded += static_cast<uint32_t>(moved) * m_frameBytes;
+    m_framesCaptured += static_cast<uint64_t>(moved);
+    if (filled + static_cast<uint32_t>(moved) >= capacity) CompleteFront();
+  }
+  return moved;
+}
+
 void WaveInStream::Pump() {
   if (m_state != InputState::Started || m_queue.empty()) {
     WaitForWake(-1);
     return;
   }
-  WAVEHDR* header = m_queue.front();
-  uint32_t capacity = header->dwBufferLength / m_frameBytes;
-  uint32_t filled = header->dwBytesRecorded / m_frameBytes;
-  long moved = m_endpoint->Transfer(header->lpData + header->dwBytesRecorded, capacity - filled);
-  if (moved > 0) {
-    header->dwBytesRecorded += static_cast<uint32_t>(moved) * m_frameBytes;
-    m_framesCaptured += static_cast<uint64_t>(moved);
-    if (filled + static_cast<uint32_t>(moved) >= capacity) CompleteFront();
-    return;
-  }
+  long moved = Fill(UINT32_MAX);
+  if (moved > 0) return;
   if (moved == 0 || moved == -EAGAIN) {
+    const WAVEHDR* header = m_queue.front();
+    uint32_t room = (header->dwBufferLength - header->dwBytesRecorded) / m_frameBytes;
     // Bounded, so a device that never becomes ready cannot stall a stop.
-    m_endpoint->Wait(m_lock.Get(), m_wake.Fd(), capacity - filled, 1000);
+    m_endpoint->Wait(m_lock.Get(), m_wake.Fd(), room, 1000);
     return;
   }
   if (!m_endpoint->Recover(moved)) {

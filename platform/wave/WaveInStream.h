@@ -29,8 +29,11 @@ class WaveInStream : public WaveStream {
     Started,  // capturing into the queued headers
     Failed,   // the device broke down; only stop, reset and close work
   };
-  // Expects m_lock held: hands the front header back to the caller.
+  // Expect m_lock held. CompleteFront hands the front header back to the
+  // caller; Fill moves up to `maxFrames` captured frames into it and
+  // returns Transfer's result.
   void CompleteFront();
+  long Fill(uint64_t maxFrames);
 
   const WaveInProc m_callback;
   const uintptr_t m_instance;

@@ -23,7 +23,7 @@ MMRESULT WaveOutStream::Write(WAVEHDR* header, uint32_t headerSize) {
   if (IsClosing()) return MMSYSERR_INVALHANDLE;
   if (!(header->dwFlags & WHDR_PREPARED)) return WAVERR_UNPREPARED;
   if (header->dwFlags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
-  if (!header->lpData) return MMSYSERR_INVALPARAM;
+  if (!header->lpData && header->dwBufferLength > 0) return MMSYSERR_INVALPARAM;
   header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
   // A trailing partial frame cannot be played and is left out.
   m_queue.push_back({header, header->dwBufferLength / m_frameBytes, 0, false, 0});

@@ -92,7 +92,7 @@ MMRESULT WaveStream::CheckHeader(const WAVEHDR* header, uint32_t headerSize) {
 
 MMRESULT WaveStream::PrepareHeader(WAVEHDR* header, uint32_t headerSize) {
   if (MMRESULT r = CheckHeader(header, headerSize)) return r;
-  if (!header->lpData) return MMSYSERR_INVALPARAM;
+  if (!header->lpData && header->dwBufferLength > 0) return MMSYSERR_INVALPARAM;
   Locker hold(m_lock.Get());
   if (m_closing) return MMSYSERR_INVALHANDLE;
   header->dwFlags |= WHDR_PREPARED;
