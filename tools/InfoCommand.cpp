@@ -1,0 +1,82 @@
+// talvinor-cli info FILE: what the player's information view shows about a
+// sound file: its type, channels, rate, bits, length and tags.
+#include <cstdio>
+#include <string>
+
+#include "audio/StopReason.h"
+#include "codec/StreamInfoReader.h"
+#include "platform/Unicode.h"
+#include "tools/CliCommands.h"
+
+namespace talvinor::cli {
+
+namespace {
+
+std::wstring Format(const wchar_t* format, uint32_t value) {
+  wchar_t text[64];
+  std::swprintf(text, 64, format, value);
+  return text;
+}
+
+const wchar_t* CodecWord(uint32_t sourceCode) {
+  switch (sourceCode) {
+    case 0x20023: return L"Raw PCM ";
+    case 0x20024: return L"Vorbis ";
+    case 0x20025: return L"Speex ";
+    default: return L"";
+  }
+}
+
+// The information text in the player's wording; lines end with `newline`.
+std::wstring InfoText(const std::wstring& path, const StreamInfo& info, const wchar_t* newline) {
+  std::wstring text = path + newline;
+  text += std::wstring(L"【形式】") + newline;
+  text += CodecWord(info.sourceCode);
+  if (info.format.channels == 1) {
+    text += L"モノラル";
+  } else if (info.format.channels == 2) {
+    text += L"ステレオ";
+  } else {
+    text += Format(L"チャンネル数 %u", info.format.channels);
+  }
+  text += Format(L" %u Hz", info.format.samplesPerSec) + Format(L" %u bit / 長さ ", info.format.bitsPerSample);
+  uint32_t len = info.lengthMs;
+  if (len / 3600000) text += Format(L"%u 時間 ", len / 3600000);
+  if (len / 60000) text += Format(L"%u 分 ", (len / 60000) % 60);
+  text += Format(L"%u 秒", (len / 1000) % 60);
+  if ((len / 10) % 100) text += Format(L" %u", (len / 10) % 100);
+  text += newline;
+  text += std::wstring(L"【タグ】") + newline;
+  if (info.tags.empty()) {
+    text += std::wstring(L"（タグはありません）") + newline;
+  }
+  for (const auto& [name, value] : info.tags) {
+    text += name;
+    if (!name.empty() && !value.empty()) text += L"=";
+    text += value + newline;
+  }
+  return text;
+}
+
+int RunInfo(const std::string& file) {
+  StreamInfo info;
+  uint32_t reason = ReadStreamInfo(Utf8ToWide(file), &info);
+  if (reason != 0) {
+    std::fprintf(stderr, "info: %s: %s (reason %u)\n", file.c_str(), DescribeStopReason(reason), reason);
+    return static_cast<int>(reason);
+  }
+  std::fputs(WideToUtf8(InfoText(Utf8ToWide(file), info, L"\n")).c_str(), stdout);
+  return 0;
+}
+
+}  // namespace
+
+void RegisterInfoCommand(CLI::App& app) {
+  auto file = std::make_shared<std::string>();
+  auto* info = app.add_subcommand("info", "Show a sound file's type, channels, rate, bits, length and tags");
+  info->add_option("FILE", *file, "The sound file")->required();
+  info->footer("Exit status: 0, or the engine's stop reason (31 cannot open the file, 81 unreadable format).");
+  info->callback([file] { SetExitStatus(RunInfo(*file)); });
+}
+
+}  // namespace talvinor::cli
