@@ -9,15 +9,11 @@ void RegisterVersionCommand(CLI::App& app);
 void RegisterSettingsCommand(CLI::App& app);
 void RegisterConvertCommand(CLI::App& app);
 void RegisterInfoCommand(CLI::App& app);
-void RegisterConvertCommand(CLI::App& app);
-void RegisterInfoCommand(CLI::App& app);
 void RegisterDevicesCommand(CLI::App& app);
 
 void RegisterAll(CLI::App& app) {
   RegisterVersionCommand(app);
   RegisterSettingsCommand(app);
-  RegisterConvertCommand(app);
-  RegisterInfoCommand(app);
   RegisterConvertCommand(app);
   RegisterInfoCommand(app);
   RegisterDevicesCommand(app);
