@@ -1,0 +1,49 @@
+#pragma once
+#include <cstdint>
+
+#include "audio/AudioEncoder.h"
+#include "codec/VorbisCodecState.h"
+
+namespace talvinor {
+
+// Encodes 8- or 16-bit linear PCM into an Ogg Vorbis stream (variable bit
+// rate at the chosen quality). Every finished Ogg page goes to the master as
+// EncodedData to be appended; the tags present at the start are written into
+// the comment header in CP932.
+class VorbisEncoder : public AudioEncoder {
+  TALVINOR_CLASS_CODES(0x20044, 0x1210, 0x20011, 0x20041)
+
+ public:
+  static constexpr float kDefaultQuality = 0.1f;
+
+  VorbisEncoder();
+
+  // Honoured at the next start; refused while running.
+  bool SetQuality(float quality);
+  float GetQuality();
+
+ protected:
+  ~VorbisEncoder() override = default;
+  uint32_t SetupStep() override;
+  void ProcessStep() override;
+  bool FinishStep() override;
+
+ private:
+  // Analyses one PCM buffer; false for an unusable one.
+  bool Feed(AudioBuffer* buffer, const WaveFormat& format);
+  // Turns what the analysis has ready into pages and delivers them; false
+  // when a page could not be delivered.
+  bool Drain();
+  bool DeliverPage(const ogg_page& page);
+  // Feeds, drains and hands the buffer back; false on failure.
+  bool Encode(RefPtr<AudioBuffer> buffer);
+
+  RefPtr<VorbisCodecState> m_state;
+  float m_quality = kDefaultQuality;  // guarded by m_lock
+  // Encoder thread only:
+  WaveFormat m_runFormat;
+  bool m_endWritten = false;  // the end-of-stream page has gone out
+  bool m_failed = false;      // feeding or draining failed this run
+};
+
+}  // namespace talvinor
