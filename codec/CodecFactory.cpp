@@ -2,6 +2,10 @@
 
 #include <cwctype>
 
+#include "codec/SpeexEncoder.h"
+#include "codec/SpeexFileSource.h"
+#include "codec/VorbisEncoder.h"
+#include "codec/VorbisFileSource.h"
 #include "codec/WaveFileEncoder.h"
 #include "codec/WaveFileSource.h"
 
@@ -21,6 +25,8 @@ std::wstring LowerExtension(const std::wstring& path) {
 RefPtr<AudioSource> CreateFileSource(uint32_t sourceClassCode) {
   switch (sourceClassCode) {
     case WaveFileSource::kTypeCode: return Create<WaveFileSource>();
+    case VorbisFileSource::kTypeCode: return Create<VorbisFileSource>();
+    case SpeexFileSource::kTypeCode: return Create<SpeexFileSource>();
     default: return nullptr;
   }
 }
@@ -28,6 +34,8 @@ RefPtr<AudioSource> CreateFileSource(uint32_t sourceClassCode) {
 RefPtr<AudioEncoder> CreateEncoderForPath(const std::wstring& path) {
   std::wstring ext = LowerExtension(path);
   if (ext == L".wav") return Create<WaveFileEncoder>();
+  if (ext == L".ogg") return Create<VorbisEncoder>();
+  if (ext == L".spx") return Create<SpeexEncoder>();
   return nullptr;
 }
 

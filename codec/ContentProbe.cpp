@@ -2,12 +2,15 @@
 
 #include <cstring>
 
+#include "codec/OggProbe.h"
 #include "platform/File.h"
 
 namespace talvinor {
 
 namespace {
 constexpr uint32_t kWaveFileSourceCode = 0x20023;
+constexpr uint32_t kVorbisFileSourceCode = 0x20024;
+constexpr uint32_t kSpeexFileSourceCode = 0x20025;
 
 bool IsWave(const uint8_t* head, uint32_t count) {
   return count > 11 && std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "WAVE", 4) == 0;
@@ -21,6 +24,8 @@ struct ProbeRule {
 // In the order the types are tested.
 const ProbeRule kRules[] = {
     {&IsWave, kWaveFileSourceCode},
+    {&IsOggVorbisHead, kVorbisFileSourceCode},
+    {&IsOggSpeexHead, kSpeexFileSourceCode},
 };
 }  // namespace
 
