@@ -7,7 +7,8 @@
 //    waveInStop returns the partly filled header (if it holds any bytes)
 //    and keeps the empty ones queued; waveInReset returns every queued
 //    header at once (empty ones with dwBytesRecorded 0) and sets the
-//    position to 0.
+//    position to 0. Both first move what the device has already captured
+//    into the headers, so nothing recorded before the call is lost.
 //  - output: waveOutWrite queues a header; it is returned with WOM_DONE
 //    once it has been played. waveOutPause keeps every queued header and
 //    waveOutRestart plays on from where it stopped; waveOutReset returns

@@ -48,13 +48,7 @@ MMRESULT WaveInStream::Stop() {
   Locker hold(m_lock.Get());
   if (IsClosing()) return MMSYSERR_INVALHANDLE;
   if (m_state == InputState::Started) {
-    // What the device captured up to now belongs to the recording: move it
-    // into the headers before the device lets go of it.
-    for (uint64_t held = m_endpoint->Delay(); held > 0 && !m_queue.empty();) {
-      long moved = Fill(held);
-      if (moved <= 0) break;
-      held -= std::min<uint64_t>(held, static_cast<uint64_t>(moved));
-    }
+    FlushCaptured();
     m_endpoint->Drop();
     m_state = InputState::Stopped;
   }
@@ -62,10 +56,23 @@ MMRESULT WaveInStream::Stop() {
   return MMSYSERR_NOERROR;
 }
 
+void WaveInStream::FlushCaptured() {
+  // What the device captured up to now belongs to the recording: move it
+  // into the headers before the device lets go of it.
+  for (uint64_t held = m_endpoint->Delay(); held > 0 && !m_queue.empty();) {
+    long moved = Fill(held);
+    if (moved <= 0) break;
+    held -= std::min<uint64_t>(held, static_cast<uint64_t>(moved));
+  }
+}
+
 MMRESULT WaveInStream::Reset() {
   Locker hold(m_lock.Get());
   if (IsClosing()) return MMSYSERR_INVALHANDLE;
-  if (m_state == InputState::Started) m_endpoint->Drop();
+  if (m_state == InputState::Started) {
+    FlushCaptured();
+    m_endpoint->Drop();
+  }
   if (m_state != InputState::Failed) m_state = InputState::Stopped;
   while (!m_queue.empty()) CompleteFront();
   m_framesCaptured = 0;

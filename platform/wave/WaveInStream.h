@@ -13,7 +13,8 @@ class WaveInStream : public WaveStream {
   MMRESULT Start();
   // Returns the partly filled header, keeps the empty ones queued.
   MMRESULT Stop();
-  // Returns every queued header and sets the position to 0.
+  // Returns every queued header (with what had been captured up to now)
+  // and sets the position to 0.
   MMRESULT Reset();
 
  protected:
@@ -34,6 +35,8 @@ class WaveInStream : public WaveStream {
   // returns Transfer's result.
   void CompleteFront();
   long Fill(uint64_t maxFrames);
+  // Moves what the device has captured but not delivered into the headers.
+  void FlushCaptured();
 
   const WaveInProc m_callback;
   const uintptr_t m_instance;
