@@ -40,15 +40,19 @@ bool CommandClient::Send(const void* data, uint32_t byteCount, uint32_t timeoutM
   if (m_ready.Wait(timeoutMs) != WaitResult::Signalled) return Finish(ChannelSendResult::NotReady);
   m_ready.Reset();
   if (m_semaphore.Wait(0) != WaitResult::Signalled) {
-    // Give back the ready signal we took: we wrote nothing, and with the
-    // block empty no receive would ever set it again, so every later sender
-    // would time out.
+    // Give back the ready signal we took: we wrote nothing, and were the
+    // block empty, no receive would ever set it again and every later
+    // sender would time out.
     m_ready.Set();
     return Finish(ChannelSendResult::Busy);
   }
   ChannelBlock block(m_block.Data(), m_block.Size());
   bool written = block.Put(static_cast<const uint8_t*>(data), byteCount);
+  bool full = written || block.IsFull();
   m_semaphore.Release();
+  // Not written into a block that is not full either (the payload did not
+  // fit): the ready signal goes back, as no receive is due to set it.
+  if (!full) m_ready.Set();
   m_written.Set();
   return Finish(written ? ChannelSendResult::Sent : ChannelSendResult::NotWritten);
 }

@@ -1,6 +1,6 @@
 #include "command/CommandQueue.h"
 
-#include <cstdio>
+#include <cwchar>
 
 #include "command/AttributeList.h"
 #include "command/CommandLine.h"
@@ -79,23 +79,20 @@ bool PostCommand(CommandQueue* queue, const std::wstring& text) {
 RefPtr<Command> PopCommand(CommandQueue* queue) { return queue->Pop(); }
 
 std::wstring DescribeParseResult(const CommandParseResult& result) {
+  wchar_t code[16];
   switch (result.failure) {
-    case CommandFailure::None: {
-      wchar_t code[16];
+    case CommandFailure::None:
       std::swprintf(code, 16, L"0x%08x", result.command->GetTypeCode());
-      return std::wstring(L"command ") + code + L" " + result.command->Describe();
-    }
-    case CommandFailure::SyntaxError: {
-      wchar_t code[16];
+      return std::wstring(L"command ") + code + L": " + result.command->Describe();
+    case CommandFailure::SyntaxError:
       std::swprintf(code, 16, L"0x%08x", result.parseError);
-      return std::wstring(L"syntax error ") + code;
-    }
+      return std::wstring(L"refused: syntax error ") + code;
     case CommandFailure::MissingCmd:
-      return L"error: no 'cmd' attribute";
+      return L"refused: no 'cmd' text";
     case CommandFailure::UnknownCmd:
-      return L"error: unknown cmd";
+      return L"refused: unknown cmd";
     case CommandFailure::PlayWithoutSrc:
-      return L"error: play without 'src'";
+      return L"refused: play without a 'src' text";
   }
   return L"";
 }

@@ -10,6 +10,8 @@ void RegisterSettingsCommand(CLI::App& app);
 void RegisterConvertCommand(CLI::App& app);
 void RegisterInfoCommand(CLI::App& app);
 void RegisterDevicesCommand(CLI::App& app);
+void RegisterSendCommand(CLI::App& app);
+void RegisterListenCommand(CLI::App& app);
 
 void RegisterAll(CLI::App& app) {
   RegisterVersionCommand(app);
@@ -17,6 +19,8 @@ void RegisterAll(CLI::App& app) {
   RegisterConvertCommand(app);
   RegisterInfoCommand(app);
   RegisterDevicesCommand(app);
+  RegisterSendCommand(app);
+  RegisterListenCommand(app);
 }
 
 }  // namespace talvinor::cli

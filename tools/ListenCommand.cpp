@@ -1,0 +1,93 @@
+// talvinor-cli listen: a bare command server that prints every text it
+// receives and what the program would make of it.
+#include <csignal>
+#include <cstdio>
+#include <cwchar>
+#include <memory>
+#include <string>
+
+#include "command/ChannelText.h"
+#include "command/CommandQueue.h"
+#include "command/CommandServer.h"
+#include "core/TrimBlanks.h"
+#include "platform/Unicode.h"
+#include "platform/window/HeadlessMessageQueue.h"
+#include "tools/CliCommands.h"
+
+namespace talvinor::cli {
+
+namespace {
+
+volatile std::sig_atomic_t g_stopListening = 0;
+
+void OnStopSignal(int) { g_stopListening = 1; }
+
+// Program text in the terminal's encoding (UTF-8 without a locale).
+std::string ToTerminalText(const std::wstring& text) {
+  if (MB_CUR_MAX == 1) return WideToUtf8(text);
+  std::string out;
+  std::mbstate_t state{};
+  char buffer[MB_LEN_MAX];
+  for (wchar_t c : text) {
+    size_t n = std::wcrtomb(buffer, c, &state);
+    if (n == static_cast<size_t>(-1)) {
+      out += '?';
+      state = std::mbstate_t{};
+    } else {
+      out.append(buffer, n);
+    }
+  }
+  return out;
+}
+
+int RunListen(int count) {
+  HeadlessMessageQueue window;
+  RefPtr<CommandServer> server = Create<CommandServer>();
+  server->SetTarget(window.Id(), kWmTakeChannelMessage);
+  if (!server->StartServer()) {
+    std::fprintf(stderr,
+                 "talvinor-cli listen: cannot serve the command channel: a running Talvinor or another "
+                 "listener holds it\n");
+    server->StopServer();
+    return 1;
+  }
+  g_stopListening = 0;
+  std::signal(SIGINT, OnStopSignal);
+  std::signal(SIGTERM, OnStopSignal);
+  std::printf("listening on %s\n", kCommandChannelName);
+  std::fflush(stdout);
+
+  int received = 0;
+  while (!g_stopListening && (count <= 0 || received < count)) {
+    // A short wait so that a stop signal is noticed.
+    if (!window.TakeMessage(kWmTakeChannelMessage, 100)) continue;
+    std::vector<uint8_t> message;
+    if (!server->Receive(&message)) continue;
+    ++received;
+    std::wstring text = ChannelText::Decode(message);
+    std::printf("received \"%s\" (%zu bytes)\n", ToTerminalText(text).c_str(), message.size());
+    TrimBlanks(text);
+    if (text.empty()) {
+      std::printf("  empty: the window comes to the foreground\n");
+    } else {
+      std::printf("  %s\n", ToTerminalText(DescribeParseResult(ParseCommand(text))).c_str());
+    }
+    std::fflush(stdout);
+  }
+  server->StopServer();
+  std::signal(SIGINT, SIG_DFL);
+  std::signal(SIGTERM, SIG_DFL);
+  return 0;
+}
+
+}  // namespace
+
+void RegisterListenCommand(CLI::App& app) {
+  auto* listen = app.add_subcommand(
+      "listen", "Serve the command channel in place of Talvinor and print each received text and its command");
+  auto count = std::make_shared<int>(0);
+  listen->add_option("--count", *count, "End after this many texts (default: until interrupted)");
+  listen->callback([count] { SetExitStatus(RunListen(*count)); });
+}
+
+}  // namespace talvinor::cli
