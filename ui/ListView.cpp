@@ -2,6 +2,7 @@
 
 #include <QContextMenuEvent>
 #include <QHeaderView>
+#include <QStyledItemDelegate>
 #include <QTreeWidget>
 
 #include <algorithm>
@@ -15,6 +16,18 @@ namespace talvinor {
 namespace {
 
 constexpr int kDataRole = Qt::UserRole + 1;
+
+// Rows a little taller than the font, so that underscores and descenders
+// of the Japanese fonts are not cut off.
+class RowDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QSize size = QStyledItemDelegate::sizeHint(option, index);
+    size.setHeight(std::max(size.height(), option.fontMetrics.height() + 3));
+    return size;
+  }
+};
 
 class ListWidget : public QTreeWidget {
  public:
@@ -38,6 +51,7 @@ QTreeWidget* Tree(QWidget* widget) { return qobject_cast<QTreeWidget*>(widget); 
 
 QWidget* ListView::CreateWidget(QWidget* parent, const std::wstring&, uint32_t style) {
   auto* tree = new ListWidget(parent);
+  tree->setItemDelegate(new RowDelegate(tree));
   tree->setRootIsDecorated(false);
   tree->setItemsExpandable(false);
   tree->setUniformRowHeights(true);

@@ -135,8 +135,10 @@ bool ManualPage::ShowDocument(int command) {
     m_shown = command;
     return true;
   }
-  // The shown command stays, so choosing the same document tries again.
+  // Nothing readable is shown now: choosing this document again tries again,
+  // and so does choosing the one that was shown before.
   m_text->SetText(kUnreadable);
+  m_shown = 0;
   return false;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 
+#include "command/CommandHost.h"
 #include "ui/UiTypes.h"
 #include "ui/Window.h"
 
@@ -8,14 +9,6 @@ namespace talvinor {
 
 class Menu;
 class StatusLine;
-
-// Why the frame asks a page whether it may be left.
-enum class LeaveReason {
-  UserSwitch = 1,     // the user chose another tab
-  UserExit = 2,       // exit from the menu or the window's close button
-  CommandSwitch = 3,  // an external command wants another page
-  CommandExit = 4,    // an external command closes the program
-};
 
 // What a page needs of the frame that holds it.
 class PageHost {
@@ -34,8 +27,9 @@ class PageHost {
 };
 
 // The base of the frame's five pages: a window of the page class with the
-// operations the frame calls, and the page's way to the message area.
-class Page : public Window {
+// operations the frame and the command executor call (CommandPage), and the
+// page's way to the message area.
+class Page : public Window, public CommandPage {
   TALVINOR_CLASS_CODES(0x4100, 0x4000)
 
  public:
@@ -50,10 +44,9 @@ class Page : public Window {
   // The page has become current.
   virtual void OnActivate() {}
   // True when the page may be left (or the program closed) now.
-  virtual bool MayLeave(LeaveReason) { return true; }
-  // An external command (a command object of the command queue); true when
-  // handled.
-  virtual bool ExecuteCommand(RefObject*) { return false; }
+  bool MayLeave(LeaveReason) override { return true; }
+  // An external command of the command queue; true when handled.
+  bool ExecuteCommand(Command*) override { return false; }
   // Adds the page's own items to the frame's tools popup; true when it did
   // (the frame then adds a separator before its own item).
   virtual bool ContributeToolsMenu(Menu*) { return false; }

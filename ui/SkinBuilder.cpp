@@ -108,7 +108,8 @@ RefPtr<SkinImage> TextFace(const std::wstring& caption, int width, int height, i
   for (int size = font.pixelSize(); size > 6; --size) {
     font.setPixelSize(size);
     QFontMetrics metrics(font);
-    if (metrics.horizontalAdvance(ToQString(caption)) <= room.width() && metrics.height() <= room.height() + 2) break;
+    // A pixel of air on each side keeps the smoothed edges off the outline.
+    if (metrics.horizontalAdvance(ToQString(caption)) + 2 <= room.width() && metrics.height() <= room.height() + 2) break;
   }
   painter.setFont(font);
   painter.setPen(ToQColor(text));
@@ -150,9 +151,10 @@ void SkinBuilder::Build(SkinResources& skin) {
   Place(*player, 2, kPlayerInfo, scale);
   Place(*memo, 1, kMemo, scale);
   Place(*manual, 1, kManual, scale);
-  player->SetMetric(SkinMetric::ListColumnName, 118 * scale);
-  player->SetMetric(SkinMetric::ListColumnSize, 50 * scale);
-  player->SetMetric(SkinMetric::ListColumnDate, 104 * scale);
+  // The three columns fit beside the list's scroll bar.
+  player->SetMetric(SkinMetric::ListColumnName, 80 * scale);
+  player->SetMetric(SkinMetric::ListColumnSize, 48 * scale);
+  player->SetMetric(SkinMetric::ListColumnDate, 98 * scale);
   settings->SetMetric(SkinMetric::FormRowHeight, scale == 2 ? 36 : 20);
   settings->SetMetric(SkinMetric::FormLabelWidth, 88 * scale);
   settings->SetMetric(SkinMetric::FormMargin, 4 * scale);

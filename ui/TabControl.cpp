@@ -18,20 +18,43 @@ class SkinTabBar : public QTabBar {
   TabControl* owner = nullptr;
 
  protected:
-  void paintEvent(QPaintEvent* event) override {
-    if (!owner || !owner->Faces()) {
-      QTabBar::paintEvent(event);
-      return;
-    }
+  // The tabs share the bar's width, so that all of them show on a narrow
+  // screen instead of running off its edge.
+  QSize tabSizeHint(int index) const override {
+    QSize size = QTabBar::tabSizeHint(index);
+    if (count() > 0 && width() > 0) size.setWidth(width() / count() + (index < width() % count() ? 1 : 0));
+    return size;
+  }
+  QSize minimumTabSizeHint(int index) const override { return tabSizeHint(index); }
+
+  // Tabs are drawn here in both skin types: the style's own tabs pad their
+  // captions so much that five no longer fit a quarter-VGA bar.
+  void paintEvent(QPaintEvent*) override {
     QPainter painter(this);
+    const bool faces = owner && owner->Faces();
     for (int i = 0; i < count(); ++i) {
       const QRect r = tabRect(i);
       const bool selected = i == currentIndex();
-      const RefPtr<SkinImage>& face =
-          owner->Faces()->Face(!isTabEnabled(i) ? ButtonFace::Disabled : selected ? ButtonFace::Pressed
-                                                                                  : ButtonFace::Normal);
-      if (face && !face->IsNull()) painter.drawImage(r, face->Image());
-      painter.setPen(palette().color(selected ? QPalette::HighlightedText : QPalette::ButtonText));
+      if (faces) {
+        const RefPtr<SkinImage>& face =
+            owner->Faces()->Face(!isTabEnabled(i) ? ButtonFace::Disabled : selected ? ButtonFace::Pressed
+                                                                                    : ButtonFace::Normal);
+        if (face && !face->IsNull()) painter.drawImage(r, face->Image());
+        painter.setPen(palette().color(QPalette::ButtonText));
+      } else {
+        // Simple text: system colours, the selected tab joined to the page.
+        painter.fillRect(r, palette().color(selected ? QPalette::Base : QPalette::Button));
+        painter.setPen(palette().color(QPalette::Mid));
+        painter.drawRect(r.adjusted(0, selected ? -1 : 0, -1, -1));
+        painter.setPen(palette().color(isTabEnabled(i) ? QPalette::ButtonText : QPalette::PlaceholderText));
+      }
+      if (hasFocus() && selected) {
+        QFont font = painter.font();
+        font.setUnderline(true);
+        painter.setFont(font);
+      } else {
+        painter.setFont(this->font());
+      }
       painter.drawText(r, Qt::AlignCenter, tabText(i));
     }
   }
