@@ -18,9 +18,10 @@ inline void WriteBytes(const std::string& path, const std::string& bytes) {
   out << bytes;
 }
 
+// TALVINOR_TEST_DATA when the runner sets it, else the source tree's folder.
 inline std::string TestDataPath(const std::string& name) {
   const char* root = std::getenv("TALVINOR_TEST_DATA");
-  return std::string(root ? root : "tests/data") + "/" + name;
+  return std::string(root && *root ? root : TALVINOR_SETTINGS_TEST_DATA) + "/" + name;
 }
 
 // The example settings file (eight scenes, CP932, CR LF) as stored bytes.
