@@ -308,6 +308,11 @@ void Window::Move(const Rect& rect) {
   }
 }
 
+void Window::Resize(int width, int height) {
+  if (!m_widget) return;
+  (m_outer ? m_outer : m_widget)->resize(std::max(width, 0), std::max(height, 0));
+}
+
 Rect Window::GetRect() const {
   if (!m_widget) return {};
   const QRect r = m_outer ? m_outer->geometry() : m_widget->geometry();

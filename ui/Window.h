@@ -75,6 +75,10 @@ class Window : public RefObject {
   virtual void SetText(const std::wstring& text);
   virtual std::wstring GetText() const;
   void Move(const Rect& rect);
+  // Changes the size only; a top-level window not yet shown keeps the
+  // placement the desktop gives it. For a top-level window the size is that
+  // of its frame (client area and menu bar).
+  void Resize(int width, int height);
   Rect GetRect() const;
   void GetClientSize(int* width, int* height) const;
   void Show(bool visible);
