@@ -22,7 +22,12 @@ bool Master::Start() {
     m_inbox->SetEvent(m_wakeEvent);
     m_stopReason = kStopNone;
   }
-  return Worker::Start();
+  // Opening from the moment Start returns, so an owner that waits for Closed
+  // right after starting never mistakes the run for one already over.
+  SetState(MasterState::Opening);
+  if (Worker::Start()) return true;
+  SetState(MasterState::Closed);
+  return false;
 }
 
 bool Master::Close() {

@@ -34,7 +34,8 @@ class Master : public Worker {
   TALVINOR_CLASS_CODES(0x1210)
 
  public:
-  // Recreates the wake event and starts the thread; refused while running.
+  // Recreates the wake event, moves to Opening and starts the thread;
+  // refused while running.
   bool Start() override;
 
   // 9. Ends the run with reason 1: false when not running.
