@@ -13,6 +13,7 @@
 #include "platform/Unicode.h"
 #include "platform/window/HeadlessMessageQueue.h"
 #include "tools/CliCommands.h"
+#include "tools/ConvertCodecOptions.h"
 
 namespace talvinor::cli {
 
@@ -25,6 +26,7 @@ struct ConvertOptions {
   std::string source;
   std::string destination;
   bool force = false;
+  ConvertCodecOptions codec;
 };
 
 std::string Clock(uint32_t ms) {
@@ -65,6 +67,8 @@ int RunConvert(const ConvertOptions& options) {
   if (!reader) return Fail(kStopMalformedStream, options.source + ": no reader for this type of file (reason 81)");
   RefPtr<AudioEncoder> encoder = CreateEncoderForPath(destination);
   if (!encoder) return Fail(kUsageStatus, options.destination + ": no encoder writes files with this extension");
+  std::string optionError;
+  if (!ApplyConvertCodecOptions(options.codec, encoder.Get(), &optionError)) return Fail(kUsageStatus, optionError);
   if (FileExists(destination) && !options.force) {
     return Fail(kStopFileOpen, options.destination + ": already exists; use --force to replace it (reason 31)");
   }
@@ -124,10 +128,11 @@ void RegisterConvertCommand(CLI::App& app) {
   auto options = std::make_shared<ConvertOptions>();
   auto* convert = app.add_subcommand(
       "convert",
-      "Convert a sound file (type recognised by content) into DST (type chosen by DST's extension: .wav)");
+      "Convert a sound file (type recognised by content) into DST (type chosen by DST's extension: .wav, .ogg or .spx)");
   convert->add_option("SRC", options->source, "The sound file to read")->required();
   convert->add_option("DST", options->destination, "The file to write")->required();
   convert->add_flag("--force", options->force, "Replace DST when it exists");
+  AddConvertCodecOptions(convert, &options->codec);
   convert->footer(
       "Exit status: 0 when converted; otherwise the engine's stop reason (31 cannot open a file, 32-34 file "
       "access errors, 35 size limit reached, 81 unreadable format, ...) or 2 for a destination type without "
