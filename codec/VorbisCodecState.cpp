@@ -68,18 +68,18 @@ int VorbisCodecState::AnalysisWrote(int frames) {
   return vorbis_analysis_wrote(&m_dsp, frames);
 }
 
-int VorbisCodecState::AnalyseReadyBlocks() {
+int VorbisCodecState::BlockOut() {
   Locker lock(m_lock.Get());
   if (!m_dspInit || !m_blockInit) return -1;
-  for (;;) {
-    int ready = vorbis_analysis_blockout(&m_dsp, &m_block);
-    if (ready < 0) return ready;
-    if (ready == 0) return 0;
-    int result = vorbis_analysis(&m_block, nullptr);
-    if (result < 0) return result;
-    result = vorbis_bitrate_addblock(&m_block);
-    if (result < 0) return result;
-  }
+  return vorbis_analysis_blockout(&m_dsp, &m_block);
+}
+
+int VorbisCodecState::AnalyseBlock() {
+  Locker lock(m_lock.Get());
+  if (!m_blockInit) return -1;
+  int result = vorbis_analysis(&m_block, nullptr);
+  if (result < 0) return result;
+  return vorbis_bitrate_addblock(&m_block);
 }
 
 int VorbisCodecState::FlushPacket(ogg_packet* packet) {

@@ -30,9 +30,12 @@ class VorbisCodecState : public OggCodecState {
   // initialised analysis state.
   float** AnalysisBuffer(int frames);
   int AnalysisWrote(int frames);
-  // One analysis pass: while a block is ready, analyse it and hand it to the
-  // bitrate manager. 0, or the library's negative result.
-  int AnalyseReadyBlocks();
+  // 1 when a block is ready for analysis.
+  int BlockOut();
+  // Analyses the ready block and hands it to the bitrate manager, whose
+  // packets must all be taken (FlushPacket) before the next block. 0, or
+  // the library's negative result.
+  int AnalyseBlock();
   // The next packet of the bitrate manager: 1 when one was produced.
   int FlushPacket(ogg_packet* packet);
 

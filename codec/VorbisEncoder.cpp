@@ -119,19 +119,23 @@ bool VorbisEncoder::Feed(AudioBuffer* buffer, const WaveFormat& format) {
 
 bool VorbisEncoder::Drain() {
   Locker stateLock(m_state->Lock());
-  if (m_state->AnalyseReadyBlocks() != 0) return false;
-  ogg_packet packet;
-  while (m_state->FlushPacket(&packet) == 1) {
-    if (m_state->PacketIn(&packet) != 0) return false;
-    ogg_page page;
-    while (!m_endWritten && m_state->PageOut(&page) != 0) {
-      if (!DeliverPage(page)) return false;
-      // Lets the input and file threads run between pages.
-      Sleep(0);
-      if (ogg_page_eos(&page)) m_endWritten = true;
+  for (;;) {
+    int ready = m_state->BlockOut();
+    if (ready < 0) return false;
+    if (ready == 0) return true;
+    if (m_state->AnalyseBlock() != 0) return false;
+    ogg_packet packet;
+    while (m_state->FlushPacket(&packet) == 1) {
+      if (m_state->PacketIn(&packet) != 0) return false;
+      ogg_page page;
+      while (!m_endWritten && m_state->PageOut(&page) != 0) {
+        if (!DeliverPage(page)) return false;
+        // Lets the input and file threads run between pages.
+        Sleep(0);
+        if (ogg_page_eos(&page)) m_endWritten = true;
+      }
     }
   }
-  return true;
 }
 
 bool VorbisEncoder::Encode(RefPtr<AudioBuffer> buffer) {
