@@ -3,6 +3,8 @@
 # speexenc, speexdec, ffmpeg) on speech made with espeak-ng and sox.
 talvinor_add_test(ogg_codec_tests
   SOURCES
+    OggRobustnessTest.cpp
+    OggSpeexTest.cpp
     OggVorbisTest.cpp
   LIBS talvinor_codec talvinor_audio talvinor_window_messages)
 # Generated speech files are kept here between test processes.
