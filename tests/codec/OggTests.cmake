@@ -6,6 +6,8 @@ talvinor_add_test(ogg_codec_tests
     OggRobustnessTest.cpp
     OggSpeexTest.cpp
     OggVorbisTest.cpp
+    PlaybackFilterTest.cpp
+    StreamTagsTest.cpp
   LIBS talvinor_codec talvinor_audio talvinor_window_messages)
 # Generated speech files are kept here between test processes.
 target_compile_definitions(ogg_codec_tests PRIVATE
