@@ -3,6 +3,7 @@
 # speexenc, speexdec, ffmpeg) on speech made with espeak-ng and sox.
 talvinor_add_test(ogg_codec_tests
   SOURCES
+    OggPlaybackTest.cpp
     OggRobustnessTest.cpp
     OggSpeexTest.cpp
     OggVorbisTest.cpp
