@@ -54,7 +54,8 @@ bool CommandClient::Send(const void* data, uint32_t byteCount, uint32_t timeoutM
   // fit): the ready signal goes back, as no receive is due to set it.
   if (!full) m_ready.Set();
   m_written.Set();
-  return Finish(written ? ChannelSendResult::Sent : ChannelSendResult::NotWritten);
+  if (written) return Finish(ChannelSendResult::Sent);
+  return Finish(full ? ChannelSendResult::BlockFull : ChannelSendResult::NotWritten);
 }
 
 ChannelSendResult SendCommandText(const std::wstring& text, const std::string& baseName, uint32_t timeoutMs) {
@@ -81,6 +82,8 @@ const char* DescribeSendResult(ChannelSendResult result) {
       return "the command channel was busy";
     case ChannelSendResult::NotWritten:
       return "the message did not fit the command channel's block";
+    case ChannelSendResult::BlockFull:
+      return "another sender's message was still waiting in the command channel";
   }
   return "unknown";
 }

@@ -17,7 +17,8 @@ enum class ChannelSendResult {
   BadPayload,   // no payload, an empty one, or more than 1 MiB
   NotReady,     // the receiver did not become ready within the time-out
   Busy,         // the block was locked at that moment
-  NotWritten,   // the block was full, malformed, or too small for the payload
+  NotWritten,   // the payload did not fit the block, or the block is malformed
+  BlockFull,    // another sender's message was still waiting in the block
 };
 
 // The sending side of the command channel: a second start of the program,

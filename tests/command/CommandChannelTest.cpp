@@ -87,6 +87,21 @@ TEST(CommandChannel, SendersFailWithoutAServerOrAReceiver) {
   EXPECT_EQ(SendText(name, L"/cmd:stop"), ChannelSendResult::NotOpen) << "a stopped server removes its objects";
 }
 
+// Two senders can both pass the ready signal; the one that comes second
+// finds the block full and must neither overwrite nor claim success.
+TEST(CommandChannel, ASenderFindingTheBlockFullLeavesTheWaitingMessageAlone) {
+  std::string name = UniqueChannelName();
+  ChannelReceiver receiver(name);
+  ASSERT_TRUE(receiver.server->StartServer());
+  ASSERT_EQ(SendText(name, L"/cmd:rec"), ChannelSendResult::Sent);
+  NamedEvent ready;
+  ASSERT_TRUE(ready.Open(name + kChannelReadySuffix));
+  ASSERT_TRUE(ready.Set());  // as if a second sender had seen it set too
+  EXPECT_EQ(SendText(name, L"/cmd:exit"), ChannelSendResult::BlockFull);
+  EXPECT_EQ(receiver.NextText(5000), L"/cmd:rec");
+  EXPECT_FALSE(receiver.Next(50));
+}
+
 TEST(CommandChannel, WithoutATargetMessagesAreDiscardedAndSendersNotBlocked) {
   std::string name = UniqueChannelName();
   RefPtr<CommandServer> server = Create<CommandServer>(name);
