@@ -13,3 +13,14 @@ talvinor_add_test(ogg_codec_tests
 # Generated speech files are kept here between test processes.
 target_compile_definitions(ogg_codec_tests PRIVATE
   TALVINOR_CODEC_TEST_CACHE="${CMAKE_CURRENT_BINARY_DIR}/ogg-test-data")
+
+# talvinor-cli convert and info with the Ogg types, run as a user would.
+if(TARGET talvinor-cli)
+  talvinor_add_test(ogg_cli_tests
+    SOURCES OggCliTest.cpp
+    LIBS talvinor_codec talvinor_audio talvinor_window_messages)
+  target_compile_definitions(ogg_cli_tests PRIVATE
+    TALVINOR_CLI_PATH="$<TARGET_FILE:talvinor-cli>"
+    TALVINOR_CODEC_TEST_CACHE="${CMAKE_CURRENT_BINARY_DIR}/ogg-test-data")
+  add_dependencies(ogg_cli_tests talvinor-cli)
+endif()
