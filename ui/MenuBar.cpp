@@ -80,6 +80,12 @@ bool MenuBar::Invoke(int id) {
   return false;
 }
 
+void MenuBar::SetFont(const FontSpec& font) {
+  if (!m_bar) return;
+  m_bar->setFont(ToQFont(font));
+  for (auto& popup : m_popups) popup->Handle()->setFont(ToQFont(font));
+}
+
 int MenuBar::Height() const { return m_bar ? m_bar->sizeHint().height() : 0; }
 
 }  // namespace talvinor

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/RefPtr.h"
+#include "ui/FontSpec.h"
 #include "ui/Menu.h"
 
 class QMenuBar;
@@ -27,6 +28,9 @@ class MenuBar : public RefObject {
   RefPtr<Menu> AppendPopup(const std::wstring& text);
   bool Invoke(int id);
   int Height() const;
+  // The font of the bar and its popups (the skin's, so that a VGA frame has
+  // a menu of its size).
+  void SetFont(const FontSpec& font);
 
   QMenuBar* Handle() const { return m_bar; }  // ui/ only
 
