@@ -1,0 +1,224 @@
+#include "core/Application.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+#include "command/CommandLine.h"
+#include "core/Singletons.h"
+#include "core/WaveLayerDeviceQuery.h"
+#include "platform/Clock.h"
+#include "platform/Trace.h"
+#include "platform/Unicode.h"
+#include "settings/ConfigStore.h"
+#include "settings/ConfigValidation.h"
+#include "ui/MessageBox.h"
+#include "ui/UiApplication.h"
+
+namespace talvinor {
+
+namespace {
+
+constexpr uint32_t kSendTimeoutMs = 1000;
+constexpr uint32_t kForwardRetryMs = 50;
+
+// TALVINOR_TRACE=1 writes the diagnostic trace lines to standard error.
+void TraceToStandardError(const char* line) {
+  size_t length = std::strlen(line);
+  while (length > 0 && (line[length - 1] == '\n' || line[length - 1] == '\r')) --length;
+  std::fprintf(stderr, "%.*s\n", static_cast<int>(length), line);
+}
+
+bool EnvironmentFlag(const char* name) {
+  const char* value = std::getenv(name);
+  return value && *value && std::strcmp(value, "0") != 0;
+}
+
+// TALVINOR_INSTANCE=<tag> runs an instance of its own, apart from the user's
+// Talvinor: its lock and its command channel carry the tag. Tags are short
+// names (letters, digits, '_' and '-'), as they become parts of file names.
+bool InstanceTag(std::string* tag) {
+  const char* value = std::getenv("TALVINOR_INSTANCE");
+  if (!value || !*value) return false;
+  std::string text(value);
+  bool valid = text.size() <= 32;
+  for (char c : text) {
+    const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-';
+    valid = valid && ok;
+  }
+  if (!valid) {
+    std::fprintf(stderr,
+                 "talvinor: TALVINOR_INSTANCE must be at most 32 letters, digits, '_' or '-'; "
+                 "ignored, running as the usual instance\n");
+    return false;
+  }
+  *tag = text;
+  return true;
+}
+
+std::wstring CurrentFolder() {
+  std::error_code error;
+  std::filesystem::path here = std::filesystem::current_path(error);
+  return error ? std::wstring() : Utf8ToWide(here.string());
+}
+
+}  // namespace
+
+Application::Application(ApplicationOptions options) : m_options(std::move(options)) {
+  FrameWindow::Setup setup;
+  setup.pages = m_options.pages;
+  setup.channelName = m_options.channelName;
+  setup.sizeClass = m_options.sizeClass;
+  setup.quit = m_options.quit;
+  m_frame = talvinor::Create<FrameWindow>(std::move(setup));
+}
+
+Application::~Application() { Teardown(); }
+
+bool Application::Init(const std::wstring& commandLine) {
+  if (m_state != StartState::NotStarted) {
+    Trace("Application::Init - already initialised\r\n");
+    return false;
+  }
+  m_commandLine = commandLine;
+  switch (m_lock.Acquire(m_options.instanceKey)) {
+    case InstanceLockResult::Acquired:
+      m_state = StartState::FirstInstance;
+      return true;
+    case InstanceLockResult::HeldElsewhere:
+      if (OnOtherInstance() != 0) {
+        m_state = StartState::FirstInstance;
+        return true;
+      }
+      m_state = StartState::Forwarded;
+      return false;
+    case InstanceLockResult::Failed:
+      // Without the key this start cannot tell; the channel will: a running
+      // instance keeps it, and its start then reports the failure.
+      Trace("Application::Init - no single-instance key; starting anyway\r\n");
+      m_state = StartState::FirstInstance;
+      return true;
+  }
+  return false;
+}
+
+int Application::OnOtherInstance() {
+  const uint32_t start = GetTickCount();
+  for (;;) {
+    m_forwardResult = SendCommandText(m_commandLine, m_options.channelName, kSendTimeoutMs);
+    Trace("Application::OnOtherInstance - %s\r\n", DescribeSendResult(m_forwardResult));
+    if (m_forwardResult != ChannelSendResult::NotOpen) return 0;
+    // No channel yet (the running instance is still starting) or no more
+    // (it is closing): try again for a while, and take over the key if the
+    // other instance ends meanwhile.
+    if (TicksSince(start, GetTickCount()) >= m_options.forwardWaitMs) return 0;
+    if (m_lock.Acquire(m_options.instanceKey) == InstanceLockResult::Acquired) {
+      Trace("Application::OnOtherInstance - the other instance has ended; starting instead\r\n");
+      return 1;
+    }
+    Sleep(kForwardRetryMs);
+  }
+}
+
+void Application::LoadSettings() {
+  if (!LoadConfig()) {
+    MessageBox::Show(0, kSettingsLoadFailedMessage, kTitle, kMbIconExclamation);
+  }
+  SetWaveDeviceQuery(m_options.devices ? m_options.devices : talvinor::Create<WaveLayerDeviceQuery>());
+  ValidateConfig();
+  FillPathDefaults();
+}
+
+bool Application::Start() {
+  if (m_state != StartState::FirstInstance || !m_frame || m_frame->IsCreated()) return false;
+  LoadSettings();
+
+  // One master of each kind for the whole run; every recording, playback and
+  // conversion reuses its own. The recording and playback masters join here
+  // with the wave-input and wave-output masters.
+  m_conversionMaster = talvinor::Create<ConvertMaster>();
+
+  m_frame->SetCommandLine(m_commandLine);
+  m_frame->SetActivitySources(m_recordingMaster, m_playbackMaster);
+  if (!m_frame->CreateFrame()) return false;
+  m_frame->Show(true);
+  UiApplication::SetKeyHook([this](const WindowMessage& key) { return PreTranslate(key); });
+  m_keyHookInstalled = true;
+  return true;
+}
+
+int Application::Run(UiApplication& ui) { return ui.Run(); }
+
+bool Application::PreTranslate(const WindowMessage& message) { return m_frame && m_frame->PreTranslateKey(message); }
+
+void Application::Teardown() {
+  if (m_keyHookInstalled) {
+    UiApplication::SetKeyHook(nullptr);
+    m_keyHookInstalled = false;
+  }
+  if (m_frame) {
+    // A loop that ended some other way still closes the pages in order.
+    if (m_frame->IsCreated()) m_frame->CloseProgram();
+    m_frame = nullptr;
+  }
+  for (RefPtr<Master>* master : {&m_recordingMaster, &m_playbackMaster}) {
+    if (*master && !(*master)->IsState(MasterState::Closed)) (*master)->Close();
+    *master = nullptr;
+  }
+  if (m_conversionMaster) {
+    if (!m_conversionMaster->IsState(MasterState::Closed)) m_conversionMaster->Close();
+    m_conversionMaster = nullptr;
+  }
+  if (m_state == StartState::FirstInstance) {
+    ReleaseSingletons();
+    SetWaveDeviceQuery(nullptr);
+  }
+  m_lock.Release();
+}
+
+int Application::Main(int argc, char** argv) {
+  if (EnvironmentFlag("TALVINOR_TRACE")) SetTraceHook(&TraceToStandardError);
+  ApplicationOptions options;
+  std::string tag;
+  if (InstanceTag(&tag)) {
+    options.instanceKey += "_" + tag;
+    options.channelName += "_" + tag;
+  }
+
+  std::vector<std::wstring> arguments;
+  for (int i = 1; i < argc; ++i) arguments.push_back(Utf8ToWide(argv[i]));
+  const std::wstring commandLine = CommandLine::ToCommandText(arguments, CurrentFolder());
+
+  RefPtr<Application> app = talvinor::Create<Application>(std::move(options));
+  if (!app->Init(commandLine)) {
+    // A second start ends without a window, whatever became of its text; a
+    // person at a terminal still learns when it did not arrive.
+    if (app->State() == StartState::Forwarded && app->ForwardResult() != ChannelSendResult::Sent) {
+      std::fprintf(stderr, "talvinor: the running Talvinor did not take the command text: %s\n",
+                   DescribeSendResult(app->ForwardResult()));
+    }
+    app->Teardown();
+    return 0;
+  }
+
+  std::string why;
+  if (!UiApplication::DisplayAvailable(&why)) {
+    std::fprintf(stderr, "talvinor: %s\n", why.c_str());
+    app->Teardown();
+    return 1;
+  }
+  // Qt sees no arguments of ours: they are the command text, and one that
+  // starts with '-' must not be taken for a Qt option.
+  int qtArgc = 1;
+  char* qtArgv[] = {argv[0], nullptr};
+  UiApplication ui(qtArgc, qtArgv);
+  int code = 0;
+  if (app->Start()) code = app->Run(ui);
+  app->Teardown();
+  Trace("Application - ended (%d)\r\n", code);
+  return code;
+}
+
+}  // namespace talvinor

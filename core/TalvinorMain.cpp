@@ -1,0 +1,4 @@
+// talvinor: the voice recorder and player's window program.
+#include "core/Application.h"
+
+int main(int argc, char** argv) { return talvinor::Application::Main(argc, argv); }

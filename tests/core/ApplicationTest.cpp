@@ -1,0 +1,161 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <thread>
+
+#include "FrameTestSupport.h"
+#include "command/ChannelText.h"
+#include "command/CommandServer.h"
+#include "core/Application.h"
+#include "platform/window/HeadlessMessageQueue.h"
+#include "settings/ConfigStore.h"
+#include "support/ScriptedMessageBox.h"
+
+namespace talvinor {
+namespace {
+
+using testing::ScriptedMessageBox;
+using testing::TempFolder;
+using testing::UniqueName;
+using testing::WaitUntil;
+
+// Options for an instance of the test's own, in a program folder of its own.
+struct TestInstance {
+  TempFolder folder;
+  ApplicationOptions options;
+  std::vector<int> quits;
+
+  TestInstance() {
+    OverrideProgramFolder(folder.WPath());
+    options.instanceKey = UniqueName("instance");
+    options.channelName = UniqueName("channel");
+    options.sizeClass = 17;
+    options.quit = [this](int code) { quits.push_back(code); };
+    options.devices = Create<FixedWaveDeviceQuery>(1u, 1u, 0x0FFFu);  // every standard format
+  }
+  ~TestInstance() { OverrideProgramFolder(L""); }
+};
+
+// The receiving end of a running instance's channel, without a window.
+struct ChannelEnd {
+  HeadlessMessageQueue window;
+  RefPtr<CommandServer> server;
+  explicit ChannelEnd(const std::string& name) : server(Create<CommandServer>(name)) {
+    server->SetTarget(window.Id(), kWmTakeChannelMessage);
+    EXPECT_TRUE(server->StartServer());
+  }
+  ~ChannelEnd() { server->StopServer(); }
+  std::optional<std::vector<uint8_t>> Take() {
+    if (!window.TakeMessage(kWmTakeChannelMessage, 5000)) return std::nullopt;
+    std::vector<uint8_t> message;
+    if (!server->Receive(&message)) return std::nullopt;
+    return message;
+  }
+};
+
+TEST(Application, ASecondStartForwardsItsWholeCommandLineAndGoesNoFurther) {
+  TestInstance instance;
+  InstanceLock running;
+  ASSERT_EQ(running.Acquire(instance.options.instanceKey), InstanceLockResult::Acquired);
+  ChannelEnd channel(instance.options.channelName);
+
+  for (const std::wstring& text : {std::wstring(L"/cmd:rec /toggle:1 /scene:1"), std::wstring()}) {
+    auto second = Create<Application>(instance.options);
+    EXPECT_FALSE(second->Init(text));
+    EXPECT_EQ(second->State(), StartState::Forwarded);
+    EXPECT_EQ(second->ForwardResult(), ChannelSendResult::Sent);
+    EXPECT_FALSE(second->Frame()->IsCreated());
+    std::optional<std::vector<uint8_t>> got = channel.Take();
+    ASSERT_TRUE(got);
+    // UTF-16 with its terminator: an empty text is two zero bytes.
+    EXPECT_EQ(*got, ChannelText::Encode(text));
+    EXPECT_EQ(got->size(), (text.size() + 1) * 2);
+  }
+}
+
+TEST(Application, ASecondStartWaitsForAStartingInstanceAndTakesOverFromOneThatEnded) {
+  TestInstance instance;
+  instance.options.forwardWaitMs = 300;
+  auto running = std::make_unique<InstanceLock>();
+  ASSERT_EQ(running->Acquire(instance.options.instanceKey), InstanceLockResult::Acquired);
+
+  // Held, and never a channel: the start gives up after its wait.
+  auto second = Create<Application>(instance.options);
+  EXPECT_FALSE(second->Init(L"/cmd:stop"));
+  EXPECT_EQ(second->ForwardResult(), ChannelSendResult::NotOpen);
+
+  // The holder ends while the start waits: it becomes the running instance.
+  instance.options.forwardWaitMs = 5000;
+  std::thread ending([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    running.reset();
+  });
+  auto third = Create<Application>(instance.options);
+  EXPECT_TRUE(third->Init(L"/cmd:stop"));
+  ending.join();
+  EXPECT_EQ(third->State(), StartState::FirstInstance);
+  // And it holds the key now.
+  InstanceLock probe;
+  EXPECT_EQ(probe.Acquire(instance.options.instanceKey), InstanceLockResult::HeldElsewhere);
+  EXPECT_FALSE(third->Init(L"")) << "a second Init is refused";
+}
+
+TEST(Application, ADamagedSettingsFileIsReportedAndTheDefaultsAreUsed) {
+  TestInstance instance;
+  {
+    std::ofstream ini(instance.folder.File("talvinor.ini"), std::ios::binary);
+    ini << "m_RecPath = {{{ not a settings record";
+  }
+  ASSERT_EQ(LoadConfigFile(instance.folder.WFile(L"talvinor.ini"), Create<CONFIG>().Get()),
+            ConfigLoadResult::Malformed);
+  ScriptedMessageBox boxes;
+  auto app = Create<Application>(instance.options);
+  ASSERT_TRUE(app->Init(L""));
+  ASSERT_TRUE(app->Start());
+  ASSERT_EQ(boxes.Requests().size(), 1u);
+  EXPECT_EQ(boxes.Requests()[0].text, L"設定ファイルを読めませんでした。ファイルが破損している可能性があります。");
+  EXPECT_EQ(boxes.Requests()[0].caption, L"TALVINOR");
+  EXPECT_EQ(boxes.Requests()[0].flags, 0x30u);
+  // Defaults, with the empty paths filled from the program folder.
+  EXPECT_EQ(GetConfig()->m_RecPath, instance.folder.WPath());
+  EXPECT_EQ(GetConfig()->m_MemoSrcFile, L"shrec%d.wav");
+  EXPECT_TRUE(app->Frame()->IsCreated());
+  EXPECT_TRUE(app->Frame()->Widget()->window()->isVisible());
+  EXPECT_TRUE(app->ConversionMaster());
+  app->Teardown();
+}
+
+TEST(Application, AMissingSettingsFileIsNoFailureAndTeardownReleasesEverything) {
+  TestInstance instance;
+  ScriptedMessageBox boxes;
+  auto app = Create<Application>(instance.options);
+  ASSERT_TRUE(app->Init(L""));
+  ASSERT_TRUE(app->Start());
+  EXPECT_TRUE(boxes.Requests().empty());
+  EXPECT_TRUE(GetSingletonObject(static_cast<int>(SingletonSlot::Settings)));
+  EXPECT_TRUE(GetSingletonObject(static_cast<int>(SingletonSlot::SkinFirst)));
+  RefPtr<FrameWindow> frame(app->Frame());
+
+  app->Teardown();
+  EXPECT_FALSE(frame->IsCreated());
+  EXPECT_EQ(app->Frame(), nullptr);
+  EXPECT_FALSE(app->ConversionMaster());
+  for (int slot = 0; slot < kSingletonSlotCount; ++slot) EXPECT_FALSE(GetSingletonObject(slot)) << slot;
+  InstanceLock next;
+  EXPECT_EQ(next.Acquire(instance.options.instanceKey), InstanceLockResult::Acquired) << "the key was given back";
+  app->Teardown();  // twice is harmless
+}
+
+TEST(Application, AnExitOnTheCommandLineEndsTheLoopInOrder) {
+  TestInstance instance;
+  auto app = Create<Application>(instance.options);
+  ASSERT_TRUE(app->Init(L"/cmd:exit"));
+  ASSERT_TRUE(app->Start());
+  ASSERT_TRUE(WaitUntil([&] { return !instance.quits.empty(); }));
+  EXPECT_EQ(instance.quits, std::vector<int>{0});
+  EXPECT_FALSE(app->Frame()->IsCreated());
+  app->Teardown();
+}
+
+}  // namespace
+}  // namespace talvinor

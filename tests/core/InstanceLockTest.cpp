@@ -1,0 +1,93 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "platform/ipc/InstanceLock.h"
+#include "support/TempFolder.h"
+
+namespace talvinor {
+namespace {
+
+using testing::TempFolder;
+
+std::string UniqueKey() {
+  static int counter = 0;
+  return "TALVINOR_LOCK_TEST_" + std::to_string(::getpid()) + "_" + std::to_string(counter++);
+}
+
+TEST(InstanceLock, OneHolderPerNameUntilItLetsGo) {
+  const std::string key = UniqueKey();
+  InstanceLock first;
+  ASSERT_EQ(first.Acquire(key), InstanceLockResult::Acquired) << first.Path();
+  EXPECT_TRUE(first.IsHeld());
+
+  // Another holder, even in the same process, finds it taken; other names
+  // are free.
+  InstanceLock second;
+  EXPECT_EQ(second.Acquire(key), InstanceLockResult::HeldElsewhere);
+  EXPECT_FALSE(second.IsHeld());
+  InstanceLock other;
+  EXPECT_EQ(other.Acquire(UniqueKey()), InstanceLockResult::Acquired);
+
+  // The file is private and tells who holds it.
+  struct stat st;
+  ASSERT_EQ(::stat(first.Path().c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  std::ifstream in(first.Path());
+  long pid = 0;
+  in >> pid;
+  EXPECT_EQ(pid, static_cast<long>(::getpid()));
+
+  first.Release();
+  EXPECT_EQ(second.Acquire(key), InstanceLockResult::Acquired);
+  // A holder that goes away gives the key back.
+  {
+    InstanceLock scoped;
+    EXPECT_EQ(scoped.Acquire(UniqueKey()), InstanceLockResult::Acquired);
+  }
+  EXPECT_EQ(first.Acquire(key), InstanceLockResult::HeldElsewhere);
+}
+
+TEST(InstanceLock, NamesThatWouldLeaveTheFolderAreRefused) {
+  InstanceLock lock;
+  EXPECT_EQ(lock.Acquire("../escape"), InstanceLockResult::Failed);
+  EXPECT_EQ(lock.Acquire(""), InstanceLockResult::Failed);
+  EXPECT_FALSE(lock.IsHeld());
+}
+
+TEST(InstanceLock, TheRuntimeFolderIsUsedElseAPrivateFolderOfOurOwn) {
+  TempFolder temp;
+  std::string folder;
+  int error = 0;
+  ASSERT_TRUE(InstanceLock::ChooseFolder((temp.Path() + "/").c_str(), "/unused", &folder, &error));
+  EXPECT_EQ(folder, temp.Path());
+
+  // No runtime folder (or one that does not exist, or a relative one): the
+  // fallback is made, mode 0700.
+  const std::string own = temp.Path() + "/talvinor-" + std::to_string(::geteuid());
+  for (const char* runtime : {static_cast<const char*>(nullptr), "", "relative/run", "/no/such/folder"}) {
+    ASSERT_TRUE(InstanceLock::ChooseFolder(runtime, temp.Path(), &folder, &error)) << (runtime ? runtime : "null");
+    EXPECT_EQ(folder, own);
+  }
+  struct stat st;
+  ASSERT_EQ(::lstat(own.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+
+  // A fallback that others may write to, or that is a link, is not used.
+  ASSERT_EQ(::chmod(own.c_str(), 0777), 0);
+  EXPECT_FALSE(InstanceLock::ChooseFolder(nullptr, temp.Path(), &folder, &error));
+  EXPECT_EQ(error, EPERM);
+  std::filesystem::remove(own);
+  std::filesystem::create_directory(temp.File("elsewhere"));
+  std::filesystem::create_directory_symlink(temp.File("elsewhere"), own);
+  EXPECT_FALSE(InstanceLock::ChooseFolder(nullptr, temp.Path(), &folder, &error));
+  std::filesystem::remove(own);
+  { std::ofstream(own) << "a file"; }
+  EXPECT_FALSE(InstanceLock::ChooseFolder(nullptr, temp.Path(), &folder, &error));
+}
+
+}  // namespace
+}  // namespace talvinor

@@ -1,0 +1,205 @@
+// The program as a person starts it: a first start that shows the window and
+// second starts that hand their command lines over and end. Each test runs
+// an instance of its own (TALVINOR_INSTANCE, a private runtime folder), so
+// none meets another test's Talvinor or the user's.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "ProgramProcess.h"
+#include "support/TempFolder.h"
+
+namespace talvinor {
+namespace {
+
+using testing::ProgramProcess;
+using testing::TempFolder;
+
+constexpr char kReady[] = "FrameWindow::OnCreate - ready";
+constexpr char kServerStarted[] = "FrameWindow - command server started";
+
+class ProgramProcessTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    static std::atomic<int> counter{0};
+    m_tag = "pt" + std::to_string(::getpid()) + "_" + std::to_string(counter++);
+    m_runtime = m_home.File("run");
+    std::filesystem::create_directory(m_runtime);
+    ::chmod(m_runtime.c_str(), 0700);
+  }
+
+  std::map<std::string, std::optional<std::string>> Environment() const {
+    return {{"TALVINOR_INSTANCE", m_tag},
+            {"TALVINOR_TRACE", "1"},
+            {"XDG_RUNTIME_DIR", m_runtime},
+            {"QT_QPA_PLATFORM", "offscreen"}};
+  }
+
+  std::unique_ptr<ProgramProcess> Start(std::vector<std::string> arguments = {},
+                                        std::map<std::string, std::optional<std::string>> changes = {}) {
+    ProgramProcess::Options options;
+    options.arguments = {TALVINOR_PROGRAM};
+    options.arguments.insert(options.arguments.end(), arguments.begin(), arguments.end());
+    options.env = Environment();
+    for (auto& [name, value] : changes) options.env[name] = value;
+    options.folder = m_home.Path();
+    return std::make_unique<ProgramProcess>(options);
+  }
+
+  // A first instance whose window is up and whose channel listens.
+  std::unique_ptr<ProgramProcess> StartFirst(std::vector<std::string> arguments = {}) {
+    auto first = Start(std::move(arguments));
+    EXPECT_TRUE(first->WaitForLine(kServerStarted)) << first->Output();
+    EXPECT_TRUE(first->WaitForLine(kReady)) << first->Output();
+    return first;
+  }
+
+  // Runs a second start to its end; its exit code.
+  int RunSecond(std::vector<std::string> arguments, std::string* output = nullptr,
+                std::map<std::string, std::optional<std::string>> changes = {}) {
+    auto second = Start(std::move(arguments), std::move(changes));
+    std::optional<int> code = second->Wait();
+    if (output) *output = second->Output();
+    return code.value_or(-100);
+  }
+
+  TempFolder m_home;
+  std::string m_runtime;
+  std::string m_tag;
+};
+
+TEST_F(ProgramProcessTest, SecondStartHandsItsCommandLineToTheFirstAndEndsWithoutAWindow) {
+  auto first = StartFirst();
+
+  // A bare file name, given relative to the second start's folder, arrives as
+  // the file's full path (the first instance has a folder of its own) and
+  // takes the first to the player.
+  std::string second;
+  EXPECT_EQ(RunSecond({"rec/録音 1.ogg"}, &second), 0);
+  EXPECT_NE(second.find("Application::OnOtherInstance - sent"), std::string::npos) << second;
+  EXPECT_EQ(second.find("FrameWindow"), std::string::npos) << "the second start made a window:\n" << second;
+  EXPECT_TRUE(first->WaitForLine("PostCommand : \"" + m_home.Path() + "/rec/録音 1.ogg\"")) << first->Output();
+  EXPECT_TRUE(first->WaitForLine("SwitchToSelectedPage - プレイヤ")) << first->Output();
+
+  EXPECT_EQ(RunSecond({"/cmd:rec"}), 0);
+  EXPECT_TRUE(first->WaitForLine("SwitchToSelectedPage - レコーダ", 20000, 2)) << first->Output();
+
+  // A value the shell split at its blank is joined and quoted again.
+  EXPECT_EQ(RunSecond({"/cmd:play", "/src:/tmp/a b.ogg"}), 0);
+  EXPECT_TRUE(first->WaitForLine("PostCommand : \"/cmd:play /src:\"/tmp/a b.ogg\"\"")) << first->Output();
+  EXPECT_TRUE(first->WaitForLine("SwitchToSelectedPage - プレイヤ", 20000, 2)) << first->Output();
+
+  EXPECT_EQ(RunSecond({"/cmd:exit"}), 0);
+  EXPECT_EQ(first->Wait(), 0) << first->Output();
+}
+
+TEST_F(ProgramProcessTest, EmptySecondStartBringsTheFirstToTheFront) {
+  auto first = StartFirst();
+  EXPECT_EQ(RunSecond({}), 0);
+  EXPECT_TRUE(first->WaitForLine("FrameWindow::BringToForeground")) << first->Output();
+  EXPECT_FALSE(first->HasLine("PostCommand")) << "an empty text is no command";
+  EXPECT_FALSE(first->HasLine("ShowError")) << first->Output();
+  EXPECT_EQ(RunSecond({"/cmd:exit"}), 0);
+  EXPECT_EQ(first->Wait(), 0);
+}
+
+TEST_F(ProgramProcessTest, ExitFromASecondStartClosesTheFirstCleanly) {
+  auto first = StartFirst();
+  EXPECT_EQ(RunSecond({"/cmd:exit"}), 0);
+  ASSERT_EQ(first->Wait(), 0) << first->Output();
+  EXPECT_TRUE(first->HasLine("FrameWindow::CloseProgram"));
+  EXPECT_TRUE(first->HasLine("Application - ended (0)"));
+
+  // Everything was given back: the next start is the running instance and
+  // opens the channel again.
+  auto next = StartFirst();
+  EXPECT_FALSE(next->HasLine("ShowError")) << next->Output();
+  EXPECT_EQ(RunSecond({"/cmd:exit"}), 0);
+  EXPECT_EQ(next->Wait(), 0);
+}
+
+TEST_F(ProgramProcessTest, MalformedTextsAreReportedByTheRunningInstance) {
+  auto first = StartFirst();
+  // The same attribute twice cannot be read.
+  EXPECT_EQ(RunSecond({"/cmd:rec", "/cmd:stop"}), 0);
+  EXPECT_TRUE(first->WaitForLine("ShowError - 外部コマンドは記述誤りにより実行できません。")) << first->Output();
+  // The program still takes commands afterwards.
+  EXPECT_EQ(RunSecond({"/cmd:exit"}), 0);
+  EXPECT_EQ(first->Wait(), 0) << first->Output();
+}
+
+TEST_F(ProgramProcessTest, FirstStartRunsItsOwnCommandLine) {
+  auto first = StartFirst({"/cmd:play", "/src:/tmp/x.ogg"});
+  EXPECT_TRUE(first->WaitForLine("SwitchToSelectedPage - プレイヤ")) << first->Output();
+  EXPECT_EQ(RunSecond({"/cmd:exit"}), 0);
+  EXPECT_EQ(first->Wait(), 0);
+
+  // A first start whose text names no command says so in its window.
+  auto bad = StartFirst({"/cmd:nosuchcommand"});
+  EXPECT_TRUE(bad->WaitForLine("ShowError - 外部コマンドは記述誤りにより実行できません。")) << bad->Output();
+  EXPECT_EQ(RunSecond({"/cmd:exit"}), 0);
+  EXPECT_EQ(bad->Wait(), 0);
+}
+
+TEST_F(ProgramProcessTest, WithoutADisplayTheProgramSaysHowToRunItAndASecondStartNeedsNone) {
+  const std::map<std::string, std::optional<std::string>> noDisplay{
+      {"DISPLAY", std::nullopt}, {"WAYLAND_DISPLAY", std::nullopt}, {"QT_QPA_PLATFORM", std::nullopt}};
+  std::string output;
+  EXPECT_EQ(RunSecond({}, &output, noDisplay), 1);
+  EXPECT_NE(output.find("no display is available"), std::string::npos) << output;
+  EXPECT_NE(output.find("xvfb-run"), std::string::npos) << output;
+  EXPECT_EQ(output.find("qt.qpa"), std::string::npos) << "Qt was started after all:\n" << output;
+
+  // A second start only talks to the running instance: no display needed.
+  auto first = StartFirst();
+  EXPECT_EQ(RunSecond({"/cmd:openwindow"}, &output, noDisplay), 0) << output;
+  EXPECT_TRUE(first->WaitForLine("ShowNotice - 外部コマンドでウィンドウを表示しました。")) << first->Output();
+  EXPECT_EQ(RunSecond({"/cmd:exit"}, nullptr, noDisplay), 0);
+  EXPECT_EQ(first->Wait(), 0);
+}
+
+TEST_F(ProgramProcessTest, ATextTooLongForTheChannelIsReportedToTheTerminal) {
+  auto first = StartFirst();
+  std::string output;
+  // 512 characters and the terminator are 1026 bytes; the channel carries 1024.
+  EXPECT_EQ(RunSecond({"/cmd:play", "/src:" + std::string(512 - 10, 'a')}, &output), 0);
+  EXPECT_NE(output.find("talvinor: the running Talvinor did not take the command text"), std::string::npos)
+      << output;
+  EXPECT_EQ(RunSecond({"/cmd:exit"}), 0);
+  EXPECT_EQ(first->Wait(), 0);
+  EXPECT_FALSE(first->HasLine("PostCommand : \"/cmd:play"));
+}
+
+TEST(ProgramBundle, TheDesktopLauncherStartsTheBundleProgram) {
+  const std::string bundle = std::filesystem::path(TALVINOR_PROGRAM).parent_path().string();
+  std::ifstream in(bundle + "/talvinor.desktop");
+  ASSERT_TRUE(in) << "no launcher in " << bundle;
+  std::map<std::string, std::string> keys;
+  std::string line;
+  std::getline(in, line);
+  EXPECT_EQ(line, "[Desktop Entry]");
+  while (std::getline(in, line)) {
+    const size_t eq = line.find('=');
+    if (eq != std::string::npos) keys[line.substr(0, eq)] = line.substr(eq + 1);
+  }
+  EXPECT_EQ(keys["Type"], "Application");
+  EXPECT_EQ(keys["Name"], "Talvinor");
+  // Exec: the quoted program path, then one file to play.
+  const std::string exec = keys["Exec"];
+  ASSERT_GE(exec.size(), 2u);
+  ASSERT_EQ(exec[0], '"');
+  const size_t close = exec.find('"', 1);
+  ASSERT_NE(close, std::string::npos);
+  const std::string program = exec.substr(1, close - 1);
+  EXPECT_TRUE(std::filesystem::equivalent(program, TALVINOR_PROGRAM)) << program;
+  EXPECT_EQ(::access(program.c_str(), X_OK), 0);
+  EXPECT_EQ(exec.substr(close + 1), " %f");
+}
+
+}  // namespace
+}  // namespace talvinor
