@@ -205,7 +205,7 @@ int Application::Main(int argc, char** argv) {
 
   std::string why;
   if (!UiApplication::DisplayAvailable(&why)) {
-    std::fprintf(stderr, "talvinor: %s\n", why.c_str());
+    std::fprintf(stderr, "talvinor: %s\n(xvfb-run comes with the package xvfb.)\n", why.c_str());
     app->Teardown();
     return 1;
   }

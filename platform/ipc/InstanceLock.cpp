@@ -12,6 +12,11 @@
 
 namespace talvinor {
 
+namespace {
+// Rounds of open, lock and name check before Acquire gives up.
+constexpr int kAttempts = 8;
+}  // namespace
+
 InstanceLock::~InstanceLock() { Release(); }
 
 InstanceLockResult InstanceLock::Fail(int error, const char* context) {
@@ -67,18 +72,32 @@ InstanceLockResult InstanceLock::Acquire(const std::string& name) {
   if (name.empty() || name.find('/') != std::string::npos) return Fail(EINVAL, "name");
   if (!LockFolder(&folder, &error)) return Fail(error, "folder");
   m_path = folder + "/" + name + ".lock";
-  m_fd = ::open(m_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-  if (m_fd < 0) return Fail(errno, "open");
-  if (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
-    error = errno;
-    if (error == EWOULDBLOCK) {
-      ::close(m_fd);
-      m_fd = -1;
-      m_lastError = error;
-      return InstanceLockResult::HeldElsewhere;
+  // A holder that ends removes the file while it still holds the lock; a
+  // process that opened the old file meanwhile finds, once it has the lock,
+  // that the name leads elsewhere now, and tries again.
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    m_fd = ::open(m_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (m_fd < 0) return Fail(errno, "open");
+    if (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
+      error = errno;
+      if (error == EWOULDBLOCK) {
+        ::close(m_fd);
+        m_fd = -1;
+        m_lastError = error;
+        return InstanceLockResult::HeldElsewhere;
+      }
+      return Fail(error, "flock");
     }
-    return Fail(error, "flock");
+    struct stat held;
+    struct stat named;
+    if (::fstat(m_fd, &held) == 0 && ::lstat(m_path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+        held.st_ino == named.st_ino) {
+      break;
+    }
+    ::close(m_fd);
+    m_fd = -1;
   }
+  if (m_fd < 0) return Fail(EAGAIN, "the lock file keeps changing");
   // The holder's process id, for a person who wonders which process runs.
   std::string pid = std::to_string(static_cast<long>(::getpid())) + "\n";
   if (::ftruncate(m_fd, 0) != 0 || ::pwrite(m_fd, pid.data(), pid.size(), 0) != static_cast<ssize_t>(pid.size())) {
@@ -90,8 +109,10 @@ InstanceLockResult InstanceLock::Acquire(const std::string& name) {
 
 void InstanceLock::Release() {
   if (m_fd < 0) return;
-  // The file stays: removing it could let a starting process lock a file
-  // that a third process then replaces with a new one of the same name.
+  // Removed while still held, so that no one can take the lock of a file
+  // that has no name any more (Acquire checks the name after locking). A
+  // process that dies leaves its file behind; the next start takes it over.
+  if (::unlink(m_path.c_str()) != 0) TraceErrno(errno, ("InstanceLock unlink " + m_path).c_str());
   ::close(m_fd);
   m_fd = -1;
 }

@@ -13,7 +13,8 @@ enum class InstanceLockResult {
 // The single-instance key of the window program: a per-user lock file named
 // after the frame's window class, held with flock for as long as the running
 // instance lives. The kernel drops the lock of a process that dies, so a
-// crashed instance never blocks the next start.
+// crashed instance never blocks the next start. The holder removes the file
+// when it lets go.
 //
 // The file lives in $XDG_RUNTIME_DIR, or else in /tmp/talvinor-<uid>, a
 // folder of our own with mode 0700 (a folder of that name that is a link,

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -18,11 +19,30 @@ std::string UniqueKey() {
   return "TALVINOR_LOCK_TEST_" + std::to_string(::getpid()) + "_" + std::to_string(counter++);
 }
 
-TEST(InstanceLock, OneHolderPerNameUntilItLetsGo) {
+// Lock files go to a runtime folder of the test's own.
+class InstanceLockTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* old = std::getenv("XDG_RUNTIME_DIR");
+    if (old) m_saved = old;
+    m_hadOne = old != nullptr;
+    ::setenv("XDG_RUNTIME_DIR", m_runtime.Path().c_str(), 1);
+  }
+  void TearDown() override {
+    if (m_hadOne) ::setenv("XDG_RUNTIME_DIR", m_saved.c_str(), 1);
+    else ::unsetenv("XDG_RUNTIME_DIR");
+  }
+  TempFolder m_runtime;
+  std::string m_saved;
+  bool m_hadOne = false;
+};
+
+TEST_F(InstanceLockTest, OneHolderPerNameUntilItLetsGo) {
   const std::string key = UniqueKey();
   InstanceLock first;
   ASSERT_EQ(first.Acquire(key), InstanceLockResult::Acquired) << first.Path();
   EXPECT_TRUE(first.IsHeld());
+  EXPECT_EQ(first.Path(), m_runtime.File(key + ".lock"));
 
   // Another holder, even in the same process, finds it taken; other names
   // are free.
@@ -41,7 +61,9 @@ TEST(InstanceLock, OneHolderPerNameUntilItLetsGo) {
   in >> pid;
   EXPECT_EQ(pid, static_cast<long>(::getpid()));
 
+  const std::string path = first.Path();
   first.Release();
+  EXPECT_NE(::stat(path.c_str(), &st), 0) << "the file goes with its holder";
   EXPECT_EQ(second.Acquire(key), InstanceLockResult::Acquired);
   // A holder that goes away gives the key back.
   {
@@ -51,7 +73,14 @@ TEST(InstanceLock, OneHolderPerNameUntilItLetsGo) {
   EXPECT_EQ(first.Acquire(key), InstanceLockResult::HeldElsewhere);
 }
 
-TEST(InstanceLock, NamesThatWouldLeaveTheFolderAreRefused) {
+TEST_F(InstanceLockTest, AFileLeftByAnInstanceThatDiedIsTakenOver) {
+  const std::string key = UniqueKey();
+  { std::ofstream(m_runtime.File(key + ".lock")) << "12345\n"; }
+  InstanceLock lock;
+  EXPECT_EQ(lock.Acquire(key), InstanceLockResult::Acquired);
+}
+
+TEST_F(InstanceLockTest, NamesThatWouldLeaveTheFolderAreRefused) {
   InstanceLock lock;
   EXPECT_EQ(lock.Acquire("../escape"), InstanceLockResult::Failed);
   EXPECT_EQ(lock.Acquire(""), InstanceLockResult::Failed);
