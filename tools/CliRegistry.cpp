@@ -1,5 +1,6 @@
 #include "tools/CliRegistry.h"
 
+#include "audio/WaveLayerDeviceQuery.h"
 #include "tools/CliCommands.h"
 
 namespace talvinor::cli {
@@ -12,6 +13,8 @@ void RegisterInfoCommand(CLI::App& app);
 void RegisterDevicesCommand(CLI::App& app);
 void RegisterSendCommand(CLI::App& app);
 void RegisterListenCommand(CLI::App& app);
+void RegisterRecordCommand(CLI::App& app);
+void RegisterPlayCommand(CLI::App& app);
 
 void RegisterAll(CLI::App& app) {
   RegisterVersionCommand(app);
@@ -21,6 +24,10 @@ void RegisterAll(CLI::App& app) {
   RegisterDevicesCommand(app);
   RegisterSendCommand(app);
   RegisterListenCommand(app);
+  RegisterRecordCommand(app);
+  RegisterPlayCommand(app);
+  // The settings learn the device counts and capabilities from the wave layer.
+  InstallWaveDeviceQuery();
 }
 
 }  // namespace talvinor::cli

@@ -1,0 +1,173 @@
+// talvinor-cli record and play, run as a user runs them, on the virtual
+// devices (and, for the missing sound card, on ALSA).
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <regex>
+#include <string>
+
+#include "audio/DeviceTestSupport.h"
+#include "platform/CodePage.h"
+#include "settings/Config.h"
+#include "settings/SettingsFormat.h"
+#include "support/TempFolder.h"
+
+namespace talvinor {
+namespace {
+
+using namespace testing;
+
+struct CliRun {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+CliRun Shell(const TempFolder& folder, const std::string& command) {
+  std::string line = "cd '" + folder.Path() + "' && " + command + " >out.txt 2>err.txt";
+  CliRun run;
+  int raw = std::system(line.c_str());
+  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  run.out = ReadBytes(folder.File("out.txt"));
+  run.err = ReadBytes(folder.File("err.txt"));
+  return run;
+}
+
+const std::string kCli = "LC_ALL=C.UTF-8 '" TALVINOR_CLI_PATH "'";
+
+// A settings file whose scene 3 records `codec` at 16000 Hz mono 16-bit.
+std::string WriteSettings(const TempFolder& folder, uint32_t codec) {
+  RefPtr<CONFIG> config = Create<CONFIG>();
+  CONFIG_SCENE& scene = *config->m_RecSceneList[3];
+  scene.m_Name = L"テスト";
+  scene.m_CodecMode = codec;
+  scene.m_QualityMode = 0;
+  scene.m_Cnannels = 1;
+  scene.m_SampleBits = 16;
+  scene.m_SampleRate = 16000;
+  config->m_RecSceneSelect = 3;
+  WriteBytes(folder.File("talvinor.ini"), WideToAnsi(SettingsText(*config)));
+  return " --settings '" + folder.File("talvinor.ini") + "'";
+}
+
+std::string LastLine(const std::string& text) {
+  size_t end = text.find_last_not_of('\n');
+  if (end == std::string::npos) return {};
+  size_t start = text.rfind('\n', end);
+  return text.substr(start == std::string::npos ? 0 : start + 1, end - (start == std::string::npos ? 0 : start + 1) + 1);
+}
+
+TEST(DevicesCli, RecordNamesTheFileByTheClockAndHoldsExactlyWhatTheDeviceGave) {
+  TempFolder folder;
+  std::string settings = WriteSettings(folder, 0);
+  CliRun run = Shell(folder, kCli + " record --virtual --seconds 1 --folder '" + folder.Path() + "'" + settings);
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("録音を開始しました。\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("テスト: WAV 16khz 16bit モノラル\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("録音を終了しました。\n"), std::string::npos);
+  std::string path = LastLine(run.out);
+  std::smatch name;
+  ASSERT_TRUE(std::regex_match(path, name, std::regex(".*/(rz[0-9]{6}_[0-9]{6}\\.wav)"))) << path;
+  EXPECT_NE(run.out.find("名前:" + name[1].str()), std::string::npos);
+
+  std::string file = ReadBytes(path);
+  ASSERT_GT(file.size(), 44u + 32000u);  // at least the second asked for
+  EXPECT_EQ(ReadLe(file, 40, 4), file.size() - 44);
+  // The default virtual input: a 440 Hz sine at half scale, from frame 0.
+  uint32_t frames = static_cast<uint32_t>((file.size() - 44) / 2);
+  EXPECT_TRUE(file.substr(44) == VirtualSignalBytes(VirtualWaveDevice{}, DeviceFormat(16000, 1, 16), 0, frames));
+}
+
+TEST(DevicesCli, RecordWritesTheTwoRecordingTagsAndStopsOnCtrlC) {
+  TempFolder folder;
+  std::string settings = WriteSettings(folder, 1);
+  // Started in the background, interrupted once it records.
+  std::string script = kCli + " record --virtual --folder . " + settings +
+                       " >out.txt 2>err.txt & pid=$!; "
+                       "for i in $(seq 100); do grep -q 録音を開始 out.txt && break; sleep 0.05; done; "
+                       "sleep 0.2; kill -INT $pid; wait $pid; echo $? >status.txt";
+  std::string line = "cd '" + folder.Path() + "' && (" + script + ")";
+  ASSERT_EQ(std::system(line.c_str()), 0);
+  EXPECT_EQ(ReadBytes(folder.File("status.txt")), "0\n") << ReadBytes(folder.File("err.txt"));
+  std::string out = ReadBytes(folder.File("out.txt"));
+  EXPECT_NE(out.find("録音を終了しました。\n"), std::string::npos) << out;
+  std::string path = LastLine(out);
+  ASSERT_TRUE(std::regex_match(path, std::regex(".*/rz[0-9]{6}_[0-9]{6}\\.ogg"))) << path;
+  CliRun tags = Shell(folder, "vorbiscomment -l '" + path + "'");
+  ASSERT_EQ(tags.status, 0) << tags.err;
+  EXPECT_TRUE(std::regex_match(tags.out, std::regex("RECORDER=TALVINOR\nRECORDDATE=20[0-9]{2}/[0-9]{1,2}/[0-9]{1,2} "
+                                                    "[0-9]{2}:[0-9]{2}:[0-9]{2}\n")))
+      << tags.out;
+  EXPECT_EQ(Shell(folder, "oggdec -Q -o - '" + path + "' >/dev/null").status, 0);
+}
+
+TEST(DevicesCli, RecordSaysWhyItCannotStart) {
+  TempFolder folder;
+  std::string settings = WriteSettings(folder, 0);
+  CliRun run = Shell(folder, kCli + " record --virtual --folder '" + folder.File("missing") + "'" + settings);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "録音フォルダが存在していません。設定を確認してください。\n");
+  EXPECT_NE(Shell(folder, kCli + " record --virtual --scene 8" + settings).status, 0);
+
+  // Without a sound card ALSA's default device does not open.
+  run = Shell(folder, kCli + " record --device 0 --seconds 1 --folder ." + settings);
+  if (run.status == 0) GTEST_SKIP() << "this machine has a working default device";
+  EXPECT_EQ(run.status, 91);
+  EXPECT_NE(run.err.find("録音デバイスが使用できません。\n"), std::string::npos) << run.err;
+}
+
+TEST(DevicesCli, PlayEndsWithThePlayersMessagesForEveryOutcome) {
+  TempFolder folder;
+  std::string settings = WriteSettings(folder, 0);
+  WriteBytes(folder.File("a.wav"), WavBytes(TestPcm16(4000, 1), 1, 8000, 16));
+  CliRun run = Shell(folder, kCli + " play --virtual --filter 4 --from 100 a.wav" + settings);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "再生を開始しました。\na.wav (00:00:00)\n終わりまで再生しました。\n");
+
+  run = Shell(folder, kCli + " play --virtual missing.wav" + settings);
+  EXPECT_EQ(run.status, 31);
+  EXPECT_EQ(run.err, "ファイルを開けません。\n");
+  WriteBytes(folder.File("text.wav"), std::string(200, 'x'));
+  run = Shell(folder, kCli + " play --virtual text.wav" + settings);
+  EXPECT_EQ(run.status, 81);
+  EXPECT_EQ(run.err, "再生できないファイル形式です。\n");
+  run = Shell(folder, kCli + " play --virtual ." + settings);
+  EXPECT_EQ(run.err, "音声ファイルが選択されていません。\n");
+  EXPECT_NE(Shell(folder, kCli + " play --virtual --filter 5 a.wav" + settings).status, 0);
+
+  run = Shell(folder, kCli + " play --device 0 a.wav" + settings);
+  if (run.status != 0) {
+    EXPECT_EQ(run.status, 91);
+    EXPECT_EQ(run.err, "再生デバイスが使用できません。\n");
+  }
+}
+
+TEST(DevicesCli, SpacePausesAndResumesOnATerminalAndCtrlCStops) {
+  TempFolder folder;
+  std::string settings = WriteSettings(folder, 0);
+  WriteBytes(folder.File("long.wav"), WavBytes(TestPcm16(8000 * 20, 1), 1, 8000, 16));
+  // script(1) gives the player a terminal and passes it what is typed; each
+  // key is typed once the player has answered the one before.
+  std::string script =
+      "mkfifo keys; "
+      "script -qfec \"" + kCli + " play --virtual long.wav" + settings + "\" /dev/null <keys >out.txt 2>err.txt & "
+      "exec 3>keys; "
+      "await() { for i in $(seq 200); do grep -q \"$1\" out.txt && return 0; sleep 0.05; done; return 1; }; "
+      "await 再生を開始 && printf ' ' >&3 && await 一時停止しました && printf ' ' >&3 && "
+      "await 再開しました && printf '\\003' >&3; await 停止しました; exec 3>&-; wait";
+  ASSERT_EQ(std::system(("cd '" + folder.Path() + "' && (" + script + ")").c_str()), 0);
+  CliRun run{0, ReadBytes(folder.File("out.txt")), ReadBytes(folder.File("err.txt"))};
+  std::string out = run.out;
+  size_t started = out.find("再生を開始しました。");
+  size_t paused = out.find("再生を一時停止しました。");
+  size_t resumed = out.find("再生を再開しました。");
+  size_t stopped = out.find("再生を停止しました。");
+  EXPECT_NE(started, std::string::npos) << out;
+  EXPECT_LT(started, paused) << out;
+  EXPECT_LT(paused, resumed) << out;
+  EXPECT_LT(resumed, stopped) << out;
+  EXPECT_NE(out.find("再生中 00:00:00 / 00:00:20"), std::string::npos) << "progress line";
+}
+
+}  // namespace
+}  // namespace talvinor

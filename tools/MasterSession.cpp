@@ -1,0 +1,130 @@
+#include "tools/MasterSession.h"
+
+#include <cwchar>
+
+#include "core/ProgramPaths.h"
+#include "platform/ConsoleInput.h"
+#include "platform/Terminal.h"
+#include "platform/Trace.h"
+#include "platform/Unicode.h"
+#include "platform/wave/WaveAudio.h"
+#include "settings/ConfigStore.h"
+#include "settings/ConfigValidation.h"
+#include "settings/WaveDeviceQuery.h"
+
+namespace talvinor::cli {
+
+namespace {
+constexpr uint32_t kTickMs = 100;
+bool g_progressDrawn = false;  // the UI thread of the tool only
+
+void PrintTrace(const char* line) { std::fputs(line, stderr); }
+
+// Program text in the terminal's encoding: the locale's multibyte form, or
+// UTF-8 when the locale has none.
+std::string ToTerminal(const std::wstring& text) {
+  if (MB_CUR_MAX == 1) return WideToUtf8(text);
+  std::string out;
+  std::mbstate_t state{};
+  char buffer[MB_LEN_MAX];
+  for (wchar_t c : text) {
+    size_t n = std::wcrtomb(buffer, c, &state);
+    if (n == static_cast<size_t>(-1)) {
+      out += '?';
+      state = std::mbstate_t{};
+    } else {
+      out.append(buffer, n);
+    }
+  }
+  return out;
+}
+
+void ClearProgress() {
+  if (!g_progressDrawn) return;
+  std::fputs("\r\x1b[K", stderr);
+  g_progressDrawn = false;
+}
+}  // namespace
+
+void ApplyDeviceRunOptions(const DeviceRunOptions& options) {
+  if (options.trace) SetTraceHook(&PrintTrace);
+  SetWaveBackend(options.useVirtual ? WaveBackendKind::Virtual : WaveBackendKind::Alsa);
+}
+
+bool LoadRunSettings(const std::string& file, RefPtr<CONFIG>* config) {
+  std::wstring path;
+  if (!file.empty()) {
+    path = Utf8ToWide(file);
+  } else if (!GetSettingsPath(&path)) {
+    PrintLine(stderr, L"talvinor-cli: the program folder cannot be found");
+    return false;
+  }
+  *config = Create<CONFIG>();
+  std::wstring detail;
+  ConfigLoadResult result = LoadConfigFile(path, config->Get(), &detail);
+  if (result == ConfigLoadResult::Unreadable || result == ConfigLoadResult::Malformed) {
+    PrintLine(stderr, kSettingsLoadFailedMessage);
+    PrintLine(stderr, path + L": " + detail);
+    return false;
+  }
+  RefPtr<WaveDeviceQuery> devices = GetWaveDeviceQuery();
+  ValidateConfig(config->Get(), devices.Get());
+  std::wstring folder;
+  if (!GetProgramFolder(&folder)) folder.clear();
+  FillPathDefaults(config->Get(), folder);
+  return true;
+}
+
+void PrintLine(std::FILE* stream, const std::wstring& text) {
+  ClearProgress();
+  std::string bytes = ToTerminal(text) + "\n";
+  std::fwrite(bytes.data(), 1, bytes.size(), stream);
+  std::fflush(stream);
+}
+
+std::wstring ClockText(uint32_t milliseconds) {
+  wchar_t text[32];
+  std::swprintf(text, 32, L"%02u:%02u:%02u", milliseconds / 3600000, (milliseconds / 60000) % 60,
+                (milliseconds / 1000) % 60);
+  return text;
+}
+
+uint32_t RunSession(Master* master, HeadlessMessageQueue& window, uint32_t message, const SessionHooks& hooks) {
+  InterruptCatcher interrupt;
+  KeyInput keys;
+  const bool drawProgress = hooks.progress && IsTerminal(StandardStream::Error);
+  bool closing = false;
+  for (;;) {
+    bool closed = false;
+    while (auto notice = window.TakeMessage(message, 0)) {
+      auto now = static_cast<MasterState>(notice->wParam & 0xFFFF);
+      auto before = static_cast<MasterState>((notice->wParam >> 16) & 0xFFFF);
+      if (hooks.onNotice) hooks.onNotice(now, before);
+      if (now == MasterState::Closed) closed = true;
+    }
+    if (closed) break;
+    // A run that ended without a Closed notice reaching us (it cannot be
+    // posted once the window is gone) must not keep the tool waiting.
+    if (closing && !master->IsRunning() && window.Pending() == 0) break;
+    if (!closing && (interrupt.Requested() || (hooks.finished && hooks.finished()))) {
+      closing = true;
+      // Close waits for the run to end; its notices are taken next turn.
+      master->Close();
+      continue;
+    }
+    if (drawProgress && !closing) {
+      std::string line = "\r" + ToTerminal(hooks.progress()) + "\x1b[K";
+      std::fputs(line.c_str(), stderr);
+      std::fflush(stderr);
+      g_progressDrawn = true;
+    }
+    int key = keys.Poll(kTickMs);
+    if (key == ' ' && hooks.onSpace && !closing) hooks.onSpace();
+  }
+  ClearProgress();
+  // The Closed notice comes just before the thread ends.
+  master->Wait(5000);
+  return master->GetStopReason();
+}
+
+}  // namespace talvinor::cli

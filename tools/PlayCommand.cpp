@@ -1,0 +1,133 @@
+// talvinor-cli play: plays one file as the player page does.
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "audio/CRecWaveOut.h"
+#include "codec/CodecFactory.h"
+#include "codec/ContentProbe.h"
+#include "codec/PlaybackFilterChoice.h"
+#include "platform/FileSystem.h"
+#include "platform/Unicode.h"
+#include "tools/CliCommands.h"
+#include "tools/MasterSession.h"
+
+namespace talvinor::cli {
+namespace {
+
+struct PlayOptions {
+  DeviceRunOptions run;
+  std::string file;
+  int64_t device = -1;  // -1: m_WaveOutId
+  uint32_t filter = 0;  // the player's filter choice
+  int64_t from = -1;    // -1: from the start
+};
+
+// The player page's message for how a playback ended.
+void ReportEnd(uint32_t reason) {
+  switch (reason) {
+    case kStopByOwner: PrintLine(stdout, L"再生を停止しました。"); return;
+    case kStopEndOfStream: PrintLine(stdout, L"終わりまで再生しました。"); return;
+    case kStopFileOpen: PrintLine(stderr, L"ファイルを開けません。"); return;
+    case kStopFileRead:
+    case kStopFileSeek: PrintLine(stderr, L"ファイルアクセスエラーです。"); return;
+    case kStopMalformedStream: PrintLine(stderr, L"再生できないファイル形式です。"); return;
+    case kStopDeviceFailure: PrintLine(stderr, L"再生デバイスが使用できません。"); return;
+    default: PrintLine(stderr, L"エラーが発生しました。(CODE:" + std::to_wstring(reason) + L")"); return;
+  }
+}
+
+int Play(const PlayOptions& options) {
+  ApplyDeviceRunOptions(options.run);
+  RefPtr<CONFIG> config;
+  if (!LoadRunSettings(options.run.settingsFile, &config)) return 1;
+  std::wstring path = Utf8ToWide(options.file);
+  uint32_t attributes = 0;
+  if (!GetFileAttributes(path, &attributes)) {
+    PrintLine(stderr, L"ファイルを開けません。");
+    return static_cast<int>(kStopFileOpen);
+  }
+  RefPtr<AudioSource> source = CreateFileSource(ProbeFileContent(path));
+  if (!source) {
+    PrintLine(stderr, (attributes & kAttrDirectory) ? L"音声ファイルが選択されていません。"
+                                                    : L"再生できないファイル形式です。");
+    return static_cast<int>(kStopMalformedStream);
+  }
+
+  HeadlessMessageQueue window;
+  RefPtr<CRecWaveOut> master = Create<CRecWaveOut>();
+  master->SetNotify(window.Id(), kWmPlayNotify, 0);
+  uint32_t device = options.device >= 0 ? static_cast<uint32_t>(options.device) : config->m_WaveOutId;
+  if (!ApplyFilterChoice(master.Get(), static_cast<FilterChoice>(options.filter))) {
+    PrintLine(stderr, L"再生フィルタを変更できない状態です。");
+    return 1;
+  }
+  // The run plays to the end and closes there, where the player would wait
+  // paused at the end.
+  if (!master->Setup(device, path, source) || !master->SetEndOfStreamAction(EndOfStreamAction::Close)) {
+    ReportEnd(kStopSetupFailure);
+    return static_cast<int>(kStopSetupFailure);
+  }
+  if (options.from >= 0) master->Seek(static_cast<uint32_t>(options.from));
+  if (!master->Start()) {
+    ReportEnd(kStopSetupFailure);
+    return static_cast<int>(kStopSetupFailure);
+  }
+
+  CRecWaveOut* player = master.Get();
+  SessionHooks hooks;
+  hooks.onNotice = [player, path](MasterState now, MasterState before) {
+    if (now == MasterState::Running && before == MasterState::Opening) {
+      PrintLine(stdout, L"再生を開始しました。");
+      PrintLine(stdout, path + L" (" + ClockText(player->GetLength()) + L")");
+    } else if (now == MasterState::Running && before == MasterState::Resuming) {
+      PrintLine(stdout, L"再生を再開しました。");
+    } else if (now == MasterState::Paused) {
+      PrintLine(stdout, before == MasterState::EndPausing ? L"終わりまで再生しました。" : L"再生を一時停止しました。");
+    }
+  };
+  hooks.onSpace = [player] {
+    if (player->IsState(MasterState::Running)) {
+      if (!player->Pause()) PrintLine(stderr, L"休止できませんでした。");
+    } else if (player->IsState(MasterState::Paused)) {
+      if (!player->Resume()) PrintLine(stderr, L"再生を再開できませんでした。");
+    } else {
+      PrintLine(stderr, L"休止または再開ができませんでした。");
+    }
+  };
+  // The length is kept: while the last sound plays out the source has
+  // already closed and no longer knows it.
+  auto length = std::make_shared<uint32_t>(0);
+  hooks.progress = [player, length] {
+    if (uint32_t now = player->GetLength()) *length = now;
+    std::wstring state = player->IsState(MasterState::Paused) ? L"一時停止 " : L"再生中 ";
+    return state + ClockText(player->GetPosition()) + L" / " + ClockText(*length);
+  };
+  uint32_t reason = RunSession(master.Get(), window, kWmPlayNotify, hooks);
+  ReportEnd(reason);
+  return reason == kStopByOwner || reason == kStopEndOfStream ? 0 : static_cast<int>(reason);
+}
+
+}  // namespace
+
+void RegisterPlayCommand(CLI::App& app) {
+  auto options = std::make_shared<PlayOptions>();
+  auto* play = app.add_subcommand(
+      "play", "Play a WAV, Ogg Vorbis or Ogg Speex file; space pauses and resumes on a terminal, Ctrl-C stops");
+  play->add_option("file", options->file, "The file to play")->required();
+  play->add_option("--device", options->device, "Wave output device number (default: m_WaveOutId)")
+      ->check(CLI::NonNegativeNumber);
+  play->add_option("--filter", options->filter,
+                   "Listening aid: 0 none, 1 volume boost, 2 strong volume boost, 3 weak noise removal, "
+                   "4 strong noise removal")
+      ->check(CLI::Range(0u, kFilterChoiceCount - 1));
+  play->add_option("--from", options->from, "Start this many milliseconds into the file")
+      ->check(CLI::Range(int64_t{0}, int64_t{0xFFFFFFFE}));
+  play->add_option("--settings", options->run.settingsFile,
+                   "Settings file to use (default: talvinor.ini in the program folder)");
+  play->add_flag("--virtual", options->run.useVirtual, "Play on the virtual test output instead of ALSA's");
+  play->add_flag("--trace", options->run.trace, "Print the diagnostic trace to standard error");
+  play->callback([options] { SetExitStatus(Play(*options)); });
+}
+
+}  // namespace talvinor::cli

@@ -1,0 +1,213 @@
+// talvinor-cli record: one recording with a scene of talvinor.ini, as the
+// recorder page makes it.
+#include <cstdio>
+#include <ctime>
+#include <cwchar>
+#include <memory>
+#include <string>
+
+#include "audio/CRecWaveIn.h"
+#include "codec/SpeexEncoder.h"
+#include "codec/VorbisEncoder.h"
+#include "codec/WaveFileEncoder.h"
+#include "platform/FileSystem.h"
+#include "platform/Unicode.h"
+#include "settings/ConfigScene.h"
+#include "tools/CliCommands.h"
+#include "tools/MasterSession.h"
+
+namespace talvinor::cli {
+namespace {
+
+
+struct RecordOptions {
+  DeviceRunOptions run;
+  int scene = -1;      // -1: the selected scene of the settings
+  int64_t device = -1;  // -1: m_WaveInId
+  double seconds = 0;  // 0: until Ctrl-C
+  std::string folder;  // empty: the scene's folder from the settings
+};
+
+// The recorder's format line for a scene.
+std::wstring FormatLine(const CONFIG_SCENE& scene) {
+  wchar_t text[128];
+  switch (scene.m_CodecMode) {
+    case kCodecPcm:
+      std::swprintf(text, 128, L"WAV %ukhz %ubit", scene.m_SampleRate / 1000, scene.m_SampleBits);
+      break;
+    case kCodecVorbis: {
+      int whole = static_cast<int>(scene.m_RecOvQuality);
+      std::swprintf(text, 128, L"Vorbis %ukhz %ubit Q%d.%d", scene.m_SampleRate / 1000, scene.m_SampleBits, whole,
+                    static_cast<int>(scene.m_RecOvQuality * 10) % 10);
+      break;
+    }
+    case kCodecSpeex:
+      std::swprintf(text, 128, L"Speex %ukhz %ubit Q%u CQ%u", scene.m_SampleRate / 1000, scene.m_SampleBits,
+                    scene.m_RecSpxQuality, scene.m_RecSpxComplexity);
+      break;
+    default:
+      return L"録音形式を設定してください。";
+  }
+  std::wstring line = text;
+  if (scene.m_Cnannels == 1) line += L" モノラル";
+  if (scene.m_Cnannels == 2) line += L" ステレオ";
+  return line;
+}
+
+// The scene's encoder with its format and codec settings; null for a codec
+// the recorder does not know.
+RefPtr<AudioEncoder> MakeEncoder(const CONFIG_SCENE& scene) {
+  RefPtr<AudioEncoder> encoder;
+  switch (scene.m_CodecMode) {
+    case kCodecPcm:
+      encoder = Create<WaveFileEncoder>();
+      break;
+    case kCodecVorbis: {
+      RefPtr<VorbisEncoder> vorbis = Create<VorbisEncoder>();
+      vorbis->SetQuality(static_cast<float>(scene.m_RecOvQuality));
+      encoder = vorbis;
+      break;
+    }
+    case kCodecSpeex: {
+      RefPtr<SpeexEncoder> speex = Create<SpeexEncoder>();
+      SpeexSettings settings;
+      settings.quality = static_cast<int32_t>(scene.m_RecSpxQuality);
+      settings.complexity = static_cast<int32_t>(scene.m_RecSpxComplexity);
+      settings.denoise = static_cast<int32_t>(scene.m_SpxDenoise);
+      settings.vad = static_cast<int32_t>(scene.m_SpxVAD);
+      settings.dtx = static_cast<int32_t>(scene.m_SpxDTX);
+      speex->SetSpeexSettings(settings);
+      encoder = speex;
+      break;
+    }
+    default:
+      return nullptr;
+  }
+  encoder->SetFormat(static_cast<uint16_t>(scene.m_Cnannels), scene.m_SampleRate,
+                     static_cast<uint16_t>(scene.m_SampleBits));
+  return encoder;
+}
+
+// The recorder page's message for how a recording ended.
+void ReportEnd(uint32_t reason) {
+  switch (reason) {
+    case kStopByOwner: PrintLine(stdout, L"録音を終了しました。"); return;
+    case kStopFileOpen: PrintLine(stderr, L"ファイルを開けません。"); return;
+    case kStopFileWrite:
+    case kStopFileSeek: PrintLine(stderr, L"ファイルアクセスエラーです。"); return;
+    case kStopDeviceFailure: PrintLine(stderr, L"録音デバイスが使用できません。"); return;
+    default: PrintLine(stderr, L"エラーが発生しました。(CODE:" + std::to_wstring(reason) + L")"); return;
+  }
+}
+
+int Record(const RecordOptions& options) {
+  ApplyDeviceRunOptions(options.run);
+  RefPtr<CONFIG> config;
+  if (!LoadRunSettings(options.run.settingsFile, &config)) return 1;
+  int sceneIndex = options.scene >= 0 ? options.scene : static_cast<int>(config->m_RecSceneSelect);
+  if (sceneIndex < 0 || sceneIndex >= kSceneCount) {
+    PrintLine(stderr, L"録音シーンが無効です。");
+    return 1;
+  }
+  const CONFIG_SCENE& scene = *config->m_RecSceneList[sceneIndex];
+  std::wstring folder = !options.folder.empty() ? Utf8ToWide(options.folder)
+                        : scene.m_RecTelUse == 1 ? config->m_RecTelPath
+                                                 : config->m_RecPath;
+  // A folder text never ends in '/'.
+  while (folder.size() > 1 && folder.back() == L'/') folder.pop_back();
+  uint32_t attributes = 0;
+  if (!GetFileAttributes(folder, &attributes) || !(attributes & kAttrDirectory)) {
+    PrintLine(stderr, L"録音フォルダが存在していません。設定を確認してください。");
+    return 1;
+  }
+  static const wchar_t* const kExtensions[] = {L".wav", L".ogg", L".spx"};
+  RefPtr<AudioEncoder> encoder = MakeEncoder(scene);
+  if (!encoder) {
+    PrintLine(stderr, FormatLine(scene));
+    return 1;
+  }
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  wchar_t name[64];
+  std::swprintf(name, 64, L"rz%02d%02d%02d_%02d%02d%02d%ls", local.tm_year % 100, local.tm_mon + 1, local.tm_mday,
+                local.tm_hour, local.tm_min, local.tm_sec, kExtensions[scene.m_CodecMode]);
+  std::wstring path = JoinPath(folder, name);
+  if (FileExists(path)) {
+    PrintLine(stderr, L"録音ファイル名が重複しました。");
+    return 1;
+  }
+  wchar_t date[64];
+  std::swprintf(date, 64, L"%d/%d/%d %02d:%02d:%02d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                local.tm_hour, local.tm_min, local.tm_sec);
+  encoder->ClearTags();
+  encoder->AddTag(L"RECORDER", L"TALVINOR");
+  encoder->AddTag(L"RECORDDATE", date);
+
+  PrintLine(stdout, L"名前:" + std::wstring(name));
+  PrintLine(stdout, scene.m_Name + L": " + FormatLine(scene));
+  HeadlessMessageQueue window;
+  RefPtr<CRecWaveIn> master = Create<CRecWaveIn>();
+  master->SetNotify(window.Id(), kWmRecordNotify, 0);
+  uint32_t device = options.device >= 0 ? static_cast<uint32_t>(options.device) : config->m_WaveInId;
+  if (!master->Setup(device, path, encoder) || !master->Start()) {
+    ReportEnd(kStopSetupFailure);
+    return static_cast<int>(kStopSetupFailure);
+  }
+
+  SessionHooks hooks;
+  hooks.onNotice = [](MasterState now, MasterState before) {
+    if (now == MasterState::Running) {
+      PrintLine(stdout, before == MasterState::Resuming ? L"録音を再開しました。" : L"録音を開始しました。");
+    } else if (now == MasterState::Paused) {
+      PrintLine(stdout, L"録音を一時停止しました。");
+    }
+  };
+  CRecWaveIn* recorder = master.Get();
+  hooks.onSpace = [recorder] {
+    if (recorder->IsState(MasterState::Running)) {
+      if (!recorder->Pause()) PrintLine(stderr, L"休止できませんでした。");
+    } else if (recorder->IsState(MasterState::Paused)) {
+      if (!recorder->Resume()) PrintLine(stderr, L"録音を再開できませんでした。");
+    } else {
+      PrintLine(stderr, L"休止または再開ができませんでした。");
+    }
+  };
+  const uint64_t limitMs = static_cast<uint64_t>(options.seconds * 1000);
+  hooks.finished = [recorder, limitMs] {
+    return limitMs != 0 && recorder->IsState(MasterState::Running) && recorder->GetPosition() >= limitMs;
+  };
+  hooks.progress = [recorder] {
+    std::wstring state = recorder->IsState(MasterState::Paused) ? L"一時停止 " : L"録音中 ";
+    return state + ClockText(recorder->GetPosition());
+  };
+  uint32_t reason = RunSession(master.Get(), window, kWmRecordNotify, hooks);
+  ReportEnd(reason);
+  if (FileExists(path)) PrintLine(stdout, path);
+  return reason == kStopByOwner ? 0 : static_cast<int>(reason);
+}
+
+}  // namespace
+
+void RegisterRecordCommand(CLI::App& app) {
+  auto options = std::make_shared<RecordOptions>();
+  auto* record = app.add_subcommand(
+      "record",
+      "Record with a scene of talvinor.ini into a new file named as the recorder names it (rz + date and time); "
+      "space pauses and resumes on a terminal, Ctrl-C stops. Prints the file's path last.");
+  record->add_option("--scene", options->scene, "Scene 0-7 (default: the selected scene)")->check(CLI::Range(0, 7));
+  record->add_option("--device", options->device, "Wave input device number (default: m_WaveInId)")
+      ->check(CLI::NonNegativeNumber);
+  record->add_option("--seconds", options->seconds, "Stop after this much recorded time (default: at Ctrl-C)")
+      ->check(CLI::NonNegativeNumber);
+  record->add_option("--folder", options->folder, "Folder for the file (default: the scene's folder of the settings)");
+  record->add_option("--settings", options->run.settingsFile,
+                     "Settings file to use (default: talvinor.ini in the program folder)");
+  record->add_flag("--virtual", options->run.useVirtual, "Record from the virtual test input instead of ALSA's");
+  record->add_flag("--trace", options->run.trace, "Print the diagnostic trace to standard error");
+  record->callback([options] {
+    SetExitStatus(Record(*options));
+  });
+}
+
+}  // namespace talvinor::cli
