@@ -8,7 +8,7 @@
 
 #include "command/CommandLine.h"
 #include "core/Singletons.h"
-#include "core/WaveLayerDeviceQuery.h"
+#include "audio/WaveLayerDeviceQuery.h"
 #include "platform/Clock.h"
 #include "platform/Trace.h"
 #include "platform/Unicode.h"
@@ -126,7 +126,11 @@ void Application::LoadSettings() {
   if (!LoadConfig()) {
     MessageBox::Show(0, kSettingsLoadFailedMessage, kTitle, kMbIconExclamation);
   }
-  SetWaveDeviceQuery(m_options.devices ? m_options.devices : talvinor::Create<WaveLayerDeviceQuery>());
+  if (m_options.devices) {
+    SetWaveDeviceQuery(m_options.devices);
+  } else {
+    InstallWaveDeviceQuery();
+  }
   ValidateConfig();
   FillPathDefaults();
 }
@@ -136,8 +140,9 @@ bool Application::Start() {
   LoadSettings();
 
   // One master of each kind for the whole run; every recording, playback and
-  // conversion reuses its own. The recording and playback masters join here
-  // with the wave-input and wave-output masters.
+  // conversion reuses its own.
+  m_recordingMaster = talvinor::Create<CRecWaveIn>();
+  m_playbackMaster = talvinor::Create<CRecWaveOut>();
   m_conversionMaster = talvinor::Create<ConvertMaster>();
 
   m_frame->SetCommandLine(m_commandLine);
@@ -163,14 +168,14 @@ void Application::Teardown() {
     if (m_frame->IsCreated()) m_frame->CloseProgram();
     m_frame = nullptr;
   }
-  for (RefPtr<Master>* master : {&m_recordingMaster, &m_playbackMaster}) {
-    if (*master && !(*master)->IsState(MasterState::Closed)) (*master)->Close();
-    *master = nullptr;
+  // The pages have stopped their runs on closing; a run still going ends here.
+  for (Master* master : {static_cast<Master*>(m_recordingMaster.Get()), static_cast<Master*>(m_playbackMaster.Get()),
+                         static_cast<Master*>(m_conversionMaster.Get())}) {
+    if (master && !master->IsState(MasterState::Closed)) master->Close();
   }
-  if (m_conversionMaster) {
-    if (!m_conversionMaster->IsState(MasterState::Closed)) m_conversionMaster->Close();
-    m_conversionMaster = nullptr;
-  }
+  m_recordingMaster = nullptr;
+  m_playbackMaster = nullptr;
+  m_conversionMaster = nullptr;
   if (m_state == StartState::FirstInstance) {
     ReleaseSingletons();
     SetWaveDeviceQuery(nullptr);

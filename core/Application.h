@@ -2,6 +2,8 @@
 #include <cstdint>
 #include <string>
 
+#include "audio/CRecWaveIn.h"
+#include "audio/CRecWaveOut.h"
 #include "audio/ConvertMaster.h"
 #include "command/ChannelBlock.h"
 #include "command/CommandClient.h"
@@ -25,7 +27,7 @@ struct ApplicationOptions {
   int sizeClass = -1;                             // the skin's size class; -1: from the screen
   FrameWindow::PageFactory pages;                 // null: the program's pages
   std::function<void(int)> quit;                  // null: end the event loop
-  RefPtr<WaveDeviceQuery> devices;                // null: the wave layer's devices
+  RefPtr<WaveDeviceQuery> devices;                // null: the wave layer's devices (for the repairs)
   // How long a second start keeps trying to reach a running instance whose
   // channel is not open (it is starting up or closing down).
   uint32_t forwardWaitMs = 3000;
@@ -76,10 +78,10 @@ class Application : public RefObject {
   ChannelSendResult ForwardResult() const { return m_forwardResult; }
   const std::wstring& CommandLineText() const { return m_commandLine; }
   FrameWindow* Frame() const { return m_frame.Get(); }
-  // The engine's masters, made once by Start and kept until Teardown. The
-  // recording and playback masters are not part of the program yet: null.
-  RefPtr<Master> RecordingMaster() const { return m_recordingMaster; }
-  RefPtr<Master> PlaybackMaster() const { return m_playbackMaster; }
+  // The engine's masters, made once by Start and kept until Teardown; every
+  // recording, playback and conversion reuses its own.
+  RefPtr<CRecWaveIn> RecordingMaster() const { return m_recordingMaster; }
+  RefPtr<CRecWaveOut> PlaybackMaster() const { return m_playbackMaster; }
   RefPtr<ConvertMaster> ConversionMaster() const { return m_conversionMaster; }
 
   // The whole program: the command line from `argv`, a second start's
@@ -99,8 +101,8 @@ class Application : public RefObject {
   InstanceLock m_lock;
   ChannelSendResult m_forwardResult = ChannelSendResult::NotOpen;
   RefPtr<FrameWindow> m_frame;
-  RefPtr<Master> m_recordingMaster;
-  RefPtr<Master> m_playbackMaster;
+  RefPtr<CRecWaveIn> m_recordingMaster;
+  RefPtr<CRecWaveOut> m_playbackMaster;
   RefPtr<ConvertMaster> m_conversionMaster;
   bool m_keyHookInstalled = false;
 };

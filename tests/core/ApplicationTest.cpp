@@ -121,7 +121,9 @@ TEST(Application, ADamagedSettingsFileIsReportedAndTheDefaultsAreUsed) {
   EXPECT_EQ(GetConfig()->m_MemoSrcFile, L"shrec%d.wav");
   EXPECT_TRUE(app->Frame()->IsCreated());
   EXPECT_TRUE(app->Frame()->Widget()->window()->isVisible());
-  EXPECT_TRUE(app->ConversionMaster());
+  // One master of each kind, idle, for the whole run.
+  ASSERT_TRUE(app->RecordingMaster() && app->PlaybackMaster() && app->ConversionMaster());
+  EXPECT_TRUE(app->RecordingMaster()->IsState(MasterState::Closed));
   app->Teardown();
 }
 
@@ -139,7 +141,7 @@ TEST(Application, AMissingSettingsFileIsNoFailureAndTeardownReleasesEverything) 
   app->Teardown();
   EXPECT_FALSE(frame->IsCreated());
   EXPECT_EQ(app->Frame(), nullptr);
-  EXPECT_FALSE(app->ConversionMaster());
+  EXPECT_FALSE(app->RecordingMaster() || app->PlaybackMaster() || app->ConversionMaster());
   for (int slot = 0; slot < kSingletonSlotCount; ++slot) EXPECT_FALSE(GetSingletonObject(slot)) << slot;
   InstanceLock next;
   EXPECT_EQ(next.Acquire(instance.options.instanceKey), InstanceLockResult::Acquired) << "the key was given back";

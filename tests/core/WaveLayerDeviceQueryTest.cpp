@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "core/WaveLayerDeviceQuery.h"
+#include "audio/WaveLayerDeviceQuery.h"
 #include "platform/wave/VirtualWaveBackend.h"
 #include "platform/wave/WaveAudio.h"
 
