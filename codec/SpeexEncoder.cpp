@@ -250,10 +250,12 @@ SpeexEncoder::FrameFill SpeexEncoder::FillFrame(int16_t* frame, uint32_t frameBy
       return FrameFill::Error;
     }
     if (bits != 16 && bits != 8) return FrameFill::Error;
-    uint32_t available = buffer->Length() > m_headConsumed ? buffer->Length() - m_headConsumed : 0;
-    const uint8_t* data = buffer->Data() + m_headConsumed;
+    uint32_t available = buffer->Data() && buffer->Length() > m_headConsumed ? buffer->Length() - m_headConsumed : 0;
+    const uint8_t* data = available ? buffer->Data() + m_headConsumed : nullptr;
     uint32_t used = 0;
-    if (bits == 16) {
+    if (!data) {
+      // Nothing (more) in it.
+    } else if (bits == 16) {
       used = std::min(available & ~1u, frameBytes - filled);
       std::memcpy(out + filled, data, used);
       filled += used;
@@ -266,7 +268,7 @@ SpeexEncoder::FrameFill SpeexEncoder::FillFrame(int16_t* frame, uint32_t frameBy
       filled += used * 2;
     }
     m_headConsumed += used;
-    if (buffer->Length() - std::min(buffer->Length(), m_headConsumed) < (bits == 16 ? 2u : 1u)) {
+    if (available - used < (bits == 16 ? 2u : 1u)) {
       // Used up (an odd trailing byte of 16-bit input cannot form a sample).
       Inbox()->Pop();
       m_headConsumed = 0;

@@ -81,7 +81,7 @@ inline bool ReadWav(const std::string& path, PcmData* pcm) {
       if (!haveFormat) return false;
       size_t length = std::min<size_t>(size, bytes.size() - at) / 2 * 2;
       pcm->samples.resize(length / 2);
-      std::memcpy(pcm->samples.data(), bytes.data() + at, length);
+      if (length) std::memcpy(pcm->samples.data(), bytes.data() + at, length);
       return true;
     }
     at += size + (size & 1);
