@@ -1,0 +1,141 @@
+// Measures recording with CRecWaveIn from the virtual input at 44.1 kHz mono
+// 16-bit with each codec (WAV, Vorbis q0.3, Speex ultra-wideband quality 10
+// complexity 4): first paced at real time, reporting the CPU time per minute
+// of sound and whether the device ever had to drop sound for want of a queued
+// buffer (a late buffer); then unpaced, reporting the real-time factor.
+//
+//   record_bench [minutes]   (default 10)
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <string>
+
+#include "audio/CRecWaveIn.h"
+#include "codec/SpeexEncoder.h"
+#include "codec/VorbisEncoder.h"
+#include "codec/WaveFileEncoder.h"
+#include "platform/Clock.h"
+#include "platform/Unicode.h"
+#include "platform/wave/VirtualWaveBackend.h"
+
+using namespace talvinor;
+using SteadyClock = std::chrono::steady_clock;
+
+namespace {
+
+enum class Codec { Wav, Vorbis, Speex };
+
+const char* Name(Codec codec) {
+  switch (codec) {
+    case Codec::Wav: return "WAV";
+    case Codec::Vorbis: return "Vorbis q0.3";
+    case Codec::Speex: return "Speex UWB q10 c4";
+  }
+  return "";
+}
+
+RefPtr<AudioEncoder> MakeEncoder(Codec codec) {
+  RefPtr<AudioEncoder> encoder;
+  if (codec == Codec::Wav) {
+    encoder = Create<WaveFileEncoder>();
+  } else if (codec == Codec::Vorbis) {
+    RefPtr<VorbisEncoder> vorbis = Create<VorbisEncoder>();
+    vorbis->SetQuality(0.3f);
+    encoder = vorbis;
+  } else {
+    RefPtr<SpeexEncoder> speex = Create<SpeexEncoder>();
+    SpeexSettings settings;
+    settings.quality = 10;
+    settings.complexity = 4;
+    speex->SetSpeexSettings(settings);
+    encoder = speex;
+  }
+  encoder->SetFormat(1, 44100, 16);
+  return encoder;
+}
+
+struct Result {
+  double wallSeconds = 0;
+  double cpuSeconds = 0;
+  uint64_t frames = 0;
+  uint64_t overruns = 0;
+  uint64_t lostFrames = 0;
+  uint64_t allocations = 0;  // storage allocated after the first 10 s
+  uint64_t fileBytes = 0;
+  uint32_t reason = 0;
+};
+
+Result Record(Codec codec, double pace, uint32_t minutes, const std::filesystem::path& folder) {
+  VirtualWaveDevice input;
+  input.name = L"bench input";
+  input.signal = VirtualSignal::Sine;
+  input.pace = pace;
+  VirtualWaveBackend::Instance().SetDevices(WaveDirection::Input, {input});
+  std::filesystem::path file = folder / (std::string("bench") + (codec == Codec::Wav ? ".wav" : codec == Codec::Vorbis ? ".ogg" : ".spx"));
+  std::filesystem::remove(file);
+
+  RefPtr<CRecWaveIn> master = Create<CRecWaveIn>();
+  if (!master->Setup(0, Utf8ToWide(file.string()), MakeEncoder(codec))) std::exit(1);
+  Result r;
+  std::clock_t cpuStart = std::clock();
+  auto wallStart = SteadyClock::now();
+  if (!master->Start() || !master->WaitForState(MasterState::Running, 5000, 1)) {
+    std::fprintf(stderr, "%s: the recording did not start (reason %u)\n", Name(codec), master->GetStopReason());
+    std::exit(1);
+  }
+  const uint32_t target = minutes * 60000;
+  bool steady = false;
+  uint64_t allocationsAtSteady = 0;
+  while (master->IsState(MasterState::Running) && master->GetPosition() < target) {
+    if (!steady && master->GetPosition() >= 10000) {
+      steady = true;
+      allocationsAtSteady = AudioBuffer::StorageAllocations();
+    }
+    Sleep(pace == 0 ? 5 : 200);
+  }
+  if (steady) r.allocations = AudioBuffer::StorageAllocations() - allocationsAtSteady;
+  master->Close();
+  master->Wait(10000);
+  r.wallSeconds = std::chrono::duration<double>(SteadyClock::now() - wallStart).count();
+  r.cpuSeconds = static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
+  VirtualDeviceStats stats = VirtualWaveBackend::Instance().Stats(WaveDirection::Input, 0);
+  r.frames = stats.frames;
+  r.overruns = stats.overruns;
+  r.lostFrames = stats.lostFrames;
+  r.reason = master->GetStopReason();
+  r.fileBytes = std::filesystem::file_size(file);
+  std::filesystem::remove(file);
+  return r;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  uint32_t minutes = argc > 1 ? static_cast<uint32_t>(std::atoi(argv[1])) : 10;
+  if (minutes == 0) minutes = 1;
+  SetWaveBackend(WaveBackendKind::Virtual);
+  std::filesystem::path folder = std::filesystem::temp_directory_path() / "talvinor-record-bench";
+  std::filesystem::create_directories(folder);
+
+  std::printf("Recording %u min of 44.1 kHz mono 16-bit from the virtual input (sine)\n\n", minutes);
+  std::printf("%-18s %-9s %10s %10s %14s %9s %10s %8s %12s\n", "codec", "pacing", "sound s", "wall s", "CPU s/min sound",
+              "late", "lost fr.", "allocs", "file bytes");
+  for (double pace : {1.0, 0.0}) {
+    for (Codec codec : {Codec::Wav, Codec::Vorbis, Codec::Speex}) {
+      Result r = Record(codec, pace, minutes, folder);
+      double sound = static_cast<double>(r.frames) / 44100.0;
+      std::printf("%-18s %-9s %10.1f %10.1f %14.3f %9llu %10llu %8llu %12llu", Name(codec),
+                  pace == 0 ? "unpaced" : "real time", sound, r.wallSeconds, r.cpuSeconds / (sound / 60.0),
+                  static_cast<unsigned long long>(r.overruns), static_cast<unsigned long long>(r.lostFrames),
+                  static_cast<unsigned long long>(r.allocations), static_cast<unsigned long long>(r.fileBytes));
+      if (pace == 0) std::printf("   real-time factor %.1f", sound / r.wallSeconds);
+      if (r.reason != kStopByOwner) std::printf("   (stopped with reason %u)", r.reason);
+      std::printf("\n");
+      std::fflush(stdout);
+    }
+  }
+  std::filesystem::remove_all(folder);
+  return 0;
+}
