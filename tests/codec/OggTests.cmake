@@ -24,3 +24,12 @@ if(TARGET talvinor-cli)
     TALVINOR_CODEC_TEST_CACHE="${CMAKE_CURRENT_BINARY_DIR}/ogg-test-data")
   add_dependencies(ogg_cli_tests talvinor-cli)
 endif()
+
+# Ogg files played by the playback master on a virtual output device.
+if(TARGET talvinor_devices)
+  talvinor_add_test(ogg_device_tests
+    SOURCES OggDevicePlaybackTest.cpp
+    LIBS talvinor_devices talvinor_codec talvinor_window_messages)
+  target_compile_definitions(ogg_device_tests PRIVATE
+    TALVINOR_CODEC_TEST_CACHE="${CMAKE_CURRENT_BINARY_DIR}/ogg-test-data")
+endif()
