@@ -223,18 +223,22 @@ TEST(OggSpeexTest, AHalfFrameRecordingIsOnePaddedPacketAndAnEmptyOneIsStillValid
   struct Case {
     const char* name;
     std::string wav;
+    int denoise;
     size_t audioPackets;
   };
   std::string empty = folder.File("empty.wav");
   WriteFile(empty, Riff(Chunk("fmt ", FmtBody(1, 8000, 16)) + Chunk("data", "", 0x7FFFFFFF), 0x7FFFFFFF));
   const Case cases[] = {
-      {"half a frame", ToneWav(folder.File("half.wav"), 8000, 1, 80), 1},
-      {"nothing recorded", empty, 1},
+      {"half a frame", ToneWav(folder.File("half.wav"), 8000, 1, 80), 0, 1},
+      {"nothing recorded", empty, 0, 1},
+      {"nothing recorded, with noise removal", empty, 1, 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     std::string spx = folder.File("short.spx");
-    RefPtr<SpeexEncoder> encoder = SpeexWith();
+    SpeexSettings settings;
+    settings.denoise = c.denoise;
+    RefPtr<SpeexEncoder> encoder = SpeexWith(settings);
     encoder->AddTag(L"RECORDER", L"TALVINOR");
     ASSERT_EQ(EncodeFile(c.wav, spx, encoder).reason, 2u);
     std::vector<OggPacketInfo> packets;

@@ -150,6 +150,27 @@ TEST(OggVorbisTest, ALinkInAnotherFormatEndsTheStreamInsteadOfPlayingAtTheWrongS
   EXPECT_TRUE(own.pcm.samples == ref.samples);
 }
 
+TEST(OggVorbisTest, PlaybackGoesOnPastADamagedPageAsOggdecDoes) {
+  TempFolder folder;
+  std::string ogg = folder.File("speech.ogg");
+  ASSERT_EQ(Shell("oggenc -Q -o " + Quote(ogg) + " " + Quote(SpeechWav(22050, 1, 6.0))), 0);
+  std::string bytes = ReadFile(ogg);
+  std::vector<OggPageInfo> pages;
+  ReadOgg(bytes, &pages, nullptr);
+  ASSERT_GE(pages.size(), 6u);
+  // One byte of a page in the middle: its checksum fails and it is lost.
+  bytes[static_cast<size_t>(pages[pages.size() / 2].offset) + 40] ^= 0x5A;
+  std::string damaged = folder.File("damaged.ogg");
+  WriteFile(damaged, bytes);
+  Shell("oggdec -Q -o " + Quote(folder.File("ref.wav")) + " " + Quote(damaged));
+  PcmData ref;
+  ASSERT_TRUE(ReadWav(folder.File("ref.wav"), &ref));
+  Decoded own = DecodeFile(damaged, folder.Path());
+  EXPECT_EQ(own.reason, 2u);
+  EXPECT_GT(own.pcm.Frames(), 22050u * 5);
+  EXPECT_TRUE(own.pcm.samples == ref.samples);
+}
+
 TEST(OggVorbisTest, SeekingLandsOnTheSampleADecodeFromTheStartReaches) {
   TempFolder folder;
   std::string ogg = folder.File("speech.ogg");
