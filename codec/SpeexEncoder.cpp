@@ -279,12 +279,21 @@ SpeexEncoder::FrameFill SpeexEncoder::FillFrame(int16_t* frame, uint32_t frameBy
 }
 
 bool SpeexEncoder::FinishStep() {
+  // A stop that came before the thread had set up still leaves a valid,
+  // empty stream: the encoding run sees the stop and writes the headers,
+  // one frame of silence and the end.
+  if (!m_runDone && !GetAbortFlag()) {
+    SetupStep();
+    m_runDone = true;
+    if (uint32_t code = EncodeRun()) PostToPeer(MakeMessage<MessageKind::Abort>(nullptr, code));
+  }
   if (GetAbortFlag()) {
     while (RefPtr<GraphMessage> message = Inbox()->Pop()) {
       if (message->Kind() == MessageKind::EncoderInput) ReportInputDone(message->Buffer());
     }
   }
   m_headConsumed = 0;
+  m_runDone = false;
   m_state->Reset();
   while (GetFreeBufferCount() != 0) TakeFreeBuffer();
   return true;

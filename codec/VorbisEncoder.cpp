@@ -42,6 +42,7 @@ uint32_t VorbisEncoder::SetupStep() {
   for (uint32_t i = 0; i < kPoolBuffers; ++i) AllocateBuffer(kPoolBufferSize);
   m_endWritten = false;
   m_failed = false;
+  m_setUp = false;
 
   float quality;
   {
@@ -77,11 +78,15 @@ uint32_t VorbisEncoder::SetupStep() {
   if (m_state->PacketIn(&identification) != 0 || m_state->PacketIn(&comment) != 0 || m_state->PacketIn(&setup) != 0) {
     return kStopEncoderStartFailure;
   }
-  // The header packets end on their own pages; audio starts a new one.
+  // The header packets end on their own pages; audio starts a new one. A
+  // stop that arrives meanwhile does not cut this short: the stream's end
+  // would otherwise share a page with the headers, which a Vorbis stream
+  // must not do. Delivery itself gives up once stopped and starved.
   ogg_page page;
-  while (!IsStopRequested() && m_state->Flush(&page) != 0) {
+  while (m_state->Flush(&page) != 0) {
     if (!DeliverPage(page)) return kStopEncoderStartFailure;
   }
+  m_setUp = true;
   return 0;
 }
 
@@ -160,7 +165,15 @@ void VorbisEncoder::ProcessStep() {
 }
 
 bool VorbisEncoder::FinishStep() {
-  if (!GetAbortFlag()) {
+  // A stop that came before the thread had set the stream up still leaves a
+  // valid, empty stream: headers and the end.
+  if (!m_setUp && !GetAbortFlag()) {
+    if (uint32_t code = SetupStep()) {
+      PostToPeer(MakeMessage<MessageKind::Abort>(nullptr, code));
+      m_failed = true;
+    }
+  }
+  if (!GetAbortFlag() && m_setUp) {
     if (!m_failed && !m_endWritten) {
       if (RefPtr<GraphMessage> message = Inbox()->Pop()) {
         if (message->Kind() == MessageKind::EncoderInput && !Encode(message->Buffer())) {
@@ -183,6 +196,7 @@ bool VorbisEncoder::FinishStep() {
     if (message->Kind() == MessageKind::EncoderInput) ReportInputDone(message->Buffer());
   }
   m_state->Reset();
+  m_setUp = false;
   while (GetFreeBufferCount() != 0) TakeFreeBuffer();
   return true;
 }

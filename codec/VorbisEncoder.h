@@ -44,6 +44,7 @@ class VorbisEncoder : public AudioEncoder {
   WaveFormat m_runFormat;
   bool m_endWritten = false;  // the end-of-stream page has gone out
   bool m_failed = false;      // feeding or draining failed this run
+  bool m_setUp = false;       // the stream's headers have gone out
 };
 
 }  // namespace talvinor

@@ -252,6 +252,22 @@ TEST(OggSpeexTest, AHalfFrameRecordingIsOnePaddedPacketAndAnEmptyOneIsStillValid
   }
 }
 
+TEST(OggSpeexTest, ARecordingStoppedBeforeItStartedIsStillAValidEmptyStream) {
+  for (int round = 0; round < 30; ++round) {
+    SCOPED_TRACE(round);
+    std::vector<OggPageInfo> pages;
+    std::vector<OggPacketInfo> packets;
+    ReadOgg(StopAtOnce(SpeexWith()), &pages, &packets);
+    // Header, comment, one frame of silence, the end.
+    ASSERT_EQ(packets.size(), 4u);
+    ASSERT_EQ(pages.size(), 3u);
+    EXPECT_EQ(pages[0].packetsEnding, 1);
+    EXPECT_EQ(pages[1].packetsEnding, 1);
+    EXPECT_TRUE(pages[2].eos);
+    EXPECT_EQ(HeaderOf(packets).mode, 0);
+  }
+}
+
 TEST(OggSpeexTest, TheRateChoosesTheModeWithinSixThousandToFortyEightThousandHertz) {
   TempFolder folder;
   TraceCapture trace;

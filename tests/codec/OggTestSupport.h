@@ -17,6 +17,8 @@
 #include <vector>
 
 #include "audio/ConvertMaster.h"
+#include "audio/EventObject.h"
+#include "audio/MessageQueue.h"
 #include "codec/CodecFactory.h"
 #include "codec/ContentProbe.h"
 #include "codec/ConversionRunner.h"
@@ -173,6 +175,30 @@ inline Decoded DecodeFile(const std::string& path, const std::string& folder, ui
 inline ConversionResult EncodeFile(const std::string& wav, const std::string& out, RefPtr<AudioEncoder> encoder) {
   std::filesystem::remove(out);
   return Convert(Utf8ToWide(wav), Utf8ToWide(out), ConvertOutput::Replace, Create<WaveFileSource>(), encoder);
+}
+
+// Runs `encoder` as a master would with no sound at all: connect, stop at
+// once, and write what it sends. The file's bytes.
+inline std::string StopAtOnce(RefPtr<AudioEncoder> encoder) {
+  RefPtr<EventObject> event = Create<EventObject>();
+  RefPtr<MessageQueue> inbox = Create<MessageQueue>(event);
+  encoder->SetFormat(1, 8000, 16);
+  if (!encoder->Connect(inbox)) return "";
+  encoder->Stop(0);
+  std::string file;
+  while (encoder->IsRunning() || inbox->Count() != 0) {
+    event->Reset();
+    RefPtr<GraphMessage> message = inbox->Pop();
+    if (!message) {
+      event->Wait(5);
+      continue;
+    }
+    if (message->Kind() != MessageKind::EncodedData) continue;
+    RefPtr<AudioBuffer> page = message->Buffer();
+    file.append(reinterpret_cast<const char*>(page->Data()), page->Length());
+    encoder->ReturnBuffer(page);
+  }
+  return file;
 }
 
 // One Ogg packet as read back, with the page facts that go with it.

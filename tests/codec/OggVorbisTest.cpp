@@ -211,6 +211,24 @@ TEST(OggVorbisTest, AnEmptyRecordingIsAValidFileWithItsTagsAndAnEndOfStreamPage)
   EXPECT_EQ(own.pcm.Frames(), 0u);
 }
 
+TEST(OggVorbisTest, ARecordingStoppedWhileItsHeadersAreWrittenStillEndsThemOnTheirOwnPages) {
+  for (int round = 0; round < 30; ++round) {
+    SCOPED_TRACE(round);
+    std::vector<OggPageInfo> pages;
+    std::vector<OggPacketInfo> packets;
+    std::string file = StopAtOnce(TaggedEncoder());
+    ReadOgg(file, &pages, &packets);
+    ASSERT_GE(pages.size(), 3u);
+    ASSERT_GE(packets.size(), 4u);
+    // Identification page, comment and setup page(s), then the end: the
+    // three headers have ended before the page that closes the stream.
+    int headersEnded = 0;
+    for (size_t i = 0; i + 1 < pages.size(); ++i) headersEnded += pages[i].packetsEnding;
+    EXPECT_EQ(headersEnded, 3);
+    EXPECT_TRUE(pages.back().eos);
+  }
+}
+
 TEST(OggVorbisTest, AnEncoderThatAbortsLeavesNoEndOfStreamPageAndTheFileStillPlays) {
   TempFolder folder;
   // 24-bit samples cannot be encoded: the first buffer aborts the encoder.
