@@ -26,14 +26,14 @@ void InstallFontSubstitutions() {
   QFont::insertSubstitution(ToQString(kFacePGothic), QStringLiteral("IPAPGothic"));
 }
 
-QFont ToQFont(const FontSpec& spec) {
+QFont ToQFont(const FontSpec& fontSpec) {
   QFont font;
-  if (!spec.face.empty()) {
-    font.setFamilies({FamilyFor(spec.face), QStringLiteral("IPAGothic")});
+  if (!fontSpec.face.empty()) {
+    font.setFamilies({FamilyFor(fontSpec.face), QStringLiteral("IPAGothic")});
   }
   // A cell height: the IPA fonts' ascent and descent fill exactly one em.
-  if (spec.height > 0) font.setPixelSize(spec.height);
-  font.setWeight(spec.bold ? QFont::Bold : QFont::Normal);
+  if (fontSpec.height > 0) font.setPixelSize(fontSpec.height);
+  font.setWeight(fontSpec.bold ? QFont::Bold : QFont::Normal);
   return font;
 }
 

@@ -23,7 +23,7 @@ QString ToDisplayText(const std::wstring& text);
 
 // The Qt font for a skin font, with the Japanese faces substituted by the
 // IPA fonts (fontconfig would pick a font without the right glyph shapes).
-QFont ToQFont(const FontSpec& spec);
+QFont ToQFont(const FontSpec& fontSpec);
 // Registers the substitutions with Qt once, so that a font named by the
 // handset's face elsewhere (style sheets, dialogs) finds the IPA font too.
 void InstallFontSubstitutions();

@@ -90,7 +90,7 @@ void Place(PageLayout& layout, int viewMode, const Placement (&placements)[N], i
   }
 }
 
-RefPtr<SkinImage> TextFace(const std::wstring& caption, int width, int height, int penWidth, const FontSpec& spec,
+RefPtr<SkinImage> TextFace(const std::wstring& caption, int width, int height, int penWidth, const FontSpec& fontSpec,
                            ColorRef pen, ColorRef brush, ColorRef text) {
   QImage image(std::max(width, 1), std::max(height, 1), QImage::Format_RGB32);
   image.fill(ToQColor(brush));
@@ -102,7 +102,7 @@ RefPtr<SkinImage> TextFace(const std::wstring& caption, int width, int height, i
   painter.setBrush(ToQColor(brush));
   const qreal inset = penWidth / 2.0;
   painter.drawRect(QRectF(inset, inset, image.width() - penWidth, image.height() - penWidth));
-  QFont font = ToQFont(spec);
+  QFont font = ToQFont(fontSpec);
   const QRect room(penWidth, penWidth, image.width() - 2 * penWidth, image.height() - 2 * penWidth);
   // Shrink the caption until it fits, so that no face clips its text.
   for (int size = font.pixelSize(); size > 6; --size) {
