@@ -5,10 +5,10 @@
 #include <utility>
 #include <vector>
 
-#include "audio/EventObject.h"
+#include "core/EventObject.h"
 #include "audio/MessageQueue.h"
 #include "audio/WaveFormat.h"
-#include "audio/Worker.h"
+#include "core/Worker.h"
 #include "core/CriticalSectionObject.h"
 
 namespace talvinor {

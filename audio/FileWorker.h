@@ -4,9 +4,9 @@
 #include <string>
 
 #include "audio/AudioBuffer.h"
-#include "audio/EventObject.h"
+#include "core/EventObject.h"
 #include "audio/MessageQueue.h"
-#include "audio/Worker.h"
+#include "core/Worker.h"
 #include "core/CriticalSectionObject.h"
 #include "platform/File.h"
 

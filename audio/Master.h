@@ -2,11 +2,11 @@
 #include <cstdint>
 #include <string>
 
-#include "audio/EventObject.h"
+#include "core/EventObject.h"
 #include "audio/MessageQueue.h"
 #include "audio/StopReason.h"
 #include "audio/WaveFormat.h"
-#include "audio/Worker.h"
+#include "core/Worker.h"
 #include "core/CriticalSectionObject.h"
 #include "platform/window/WindowMessages.h"
 

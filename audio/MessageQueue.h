@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <deque>
 
-#include "audio/EventObject.h"
+#include "core/EventObject.h"
 #include "audio/GraphMessage.h"
 #include "core/CriticalSectionObject.h"
 

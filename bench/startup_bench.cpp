@@ -30,7 +30,7 @@
 #include <vector>
 
 #include "command/CommandClient.h"
-#include "core/Application.h"
+#include "app/Application.h"
 #include "core/ProgramPaths.h"
 #include "platform/Unicode.h"
 #include "ui/UiApplication.h"

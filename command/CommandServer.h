@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "audio/Worker.h"
+#include "core/Worker.h"
 #include "command/ChannelBlock.h"
 #include "core/CriticalSectionObject.h"
 #include "platform/ipc/NamedEvent.h"

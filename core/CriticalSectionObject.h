@@ -1,23 +1,14 @@
 #pragma once
-#include <mutex>
-
 #include "core/RefPtr.h"
+#include "platform/RecursiveLock.h"
 
 namespace talvinor {
 
-// The system's lock: re-entrant on one thread, as code that calls back into
-// its own locked operations relies on. Each component, master and worker owns
-// one, always taken before any queue's lock.
-class CriticalSectionObject : public RefObject {
+// The counted form of the system's lock, for objects that share one lock by
+// reference. Each component, master and worker owns one, always taken before
+// any queue's lock. `Locker` (platform/RecursiveLock.h) guards a scope.
+class CriticalSectionObject : public RefObject, public RecursiveLock {
   TALVINOR_CLASS_CODES(0x1280)
-
- public:
-  void Lock() { m_mutex.lock(); }
-  void Unlock() { m_mutex.unlock(); }
-  bool TryLock() { return m_mutex.try_lock(); }
-
- private:
-  std::recursive_mutex m_mutex;
 };
 
 }  // namespace talvinor

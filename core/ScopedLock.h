@@ -3,7 +3,9 @@
 
 namespace talvinor {
 
-// A counted guard: holds a reference on the lock and keeps it locked for its life.
+// A counted guard: holds a reference on the lock and keeps it locked for its
+// life. Inside operations the plain stack guard `Locker` does the same
+// without a heap object.
 class ScopedLock : public RefObject {
   TALVINOR_CLASS_CODES(0x1281)
 
@@ -17,19 +19,6 @@ class ScopedLock : public RefObject {
 
  private:
   RefPtr<CriticalSectionObject> m_lock;
-};
-
-// The plain stack guard used inside operations; same effect without a heap
-// object.
-class Locker {
- public:
-  explicit Locker(CriticalSectionObject* lock) : m_lock(lock) { m_lock->Lock(); }
-  ~Locker() { m_lock->Unlock(); }
-  Locker(const Locker&) = delete;
-  Locker& operator=(const Locker&) = delete;
-
- private:
-  CriticalSectionObject* m_lock;
 };
 
 }  // namespace talvinor

@@ -1,6 +1,6 @@
 #include "tools/CliRegistry.h"
 
-#include "audio/WaveLayerDeviceQuery.h"
+#include "settings/WaveLayerDeviceQuery.h"
 #include "tools/CliCommands.h"
 
 namespace talvinor::cli {

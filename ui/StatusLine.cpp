@@ -3,9 +3,8 @@
 #include <QPainter>
 #include <QWidget>
 
-#include <system_error>
-
 #include "core/ScopedLock.h"
+#include "core/Worker.h"
 #include "platform/Clock.h"
 #include "platform/ManualResetEvent.h"
 #include "platform/Trace.h"
@@ -32,11 +31,27 @@ class StatusLine::State : public RefObject {
   RefPtr<CriticalSectionObject> m_lock = talvinor::Create<CriticalSectionObject>();
 };
 
-// One worker run: the request to stop and the signal that it ended.
-class StatusLine::Run : public RefObject {
+// The worker of one message: fades the background, then brings the normal
+// text back once the display time is over. It touches only the shared state
+// and asks for redraws by posting, so it never reaches a window that is gone.
+class StatusLine::Fader : public Worker {
  public:
-  ManualResetEvent stop;
-  ManualResetEvent ended;
+  Fader(RefPtr<State> state, WindowId window) : m_state(std::move(state)), m_window(window) {}
+
+  bool Stop(uint32_t timeoutMs) override {
+    RequestStop();
+    m_wake.Set();
+    return Wait(timeoutMs);
+  }
+  uint32_t Run() override;
+
+ private:
+  // True when a stop was asked for within `ms`.
+  bool StopWithin(uint32_t ms) { return m_wake.Wait(ms) && IsStopRequested(); }
+
+  const RefPtr<State> m_state;
+  const WindowId m_window;
+  ManualResetEvent m_wake;
 };
 
 namespace {
@@ -70,12 +85,8 @@ class StatusLineWidget : public QWidget {
 
 StatusLine::StatusLine() : m_state(talvinor::Create<State>()) {}
 
-StatusLine::~StatusLine() {
-  if (!StopWorker(1000) && m_worker.joinable()) {
-    // It holds its own references to what it touches; let it end alone.
-    m_worker.detach();
-  }
-}
+// A worker that does not stop in time holds its own reference and ends alone.
+StatusLine::~StatusLine() { StopWorker(1000); }
 
 QWidget* StatusLine::CreateWidget(QWidget* parent, const std::wstring& text, uint32_t) {
   {
@@ -86,7 +97,7 @@ QWidget* StatusLine::CreateWidget(QWidget* parent, const std::wstring& text, uin
 }
 
 intptr_t StatusLine::HandleMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
-  if (message == kWmDestroy && !StopWorker(1000) && m_worker.joinable()) m_worker.detach();
+  if (message == kWmDestroy) StopWorker(1000);
   return Window::HandleMessage(message, wParam, lParam);
 }
 
@@ -97,14 +108,12 @@ ColorRef StatusLine::Blend(ColorRef normal, ColorRef flash, int weight) {
 }
 
 bool StatusLine::StopWorker(uint32_t waitMs) {
-  if (!m_run) return true;
-  m_run->stop.Set();
-  if (!m_run->ended.Wait(waitMs)) {
+  if (!m_fader) return true;
+  if (!m_fader->Stop(waitMs)) {
     Trace("StatusLine::StopWorker - the worker did not stop within %u ms\r\n", waitMs);
     return false;
   }
-  if (m_worker.joinable()) m_worker.join();
-  m_run = nullptr;
+  m_fader = nullptr;
   return true;
 }
 
@@ -134,12 +143,11 @@ void StatusLine::ShowMessage(const std::wstring& text, ColorRef flash, uint32_t 
     m_state->showMs = showMs;
   }
   Redraw();
-  RefPtr<Run> run = talvinor::Create<Run>();
-  try {
-    m_worker = std::thread(&StatusLine::WorkerBody, m_state, run, Id());
-    m_run = run;
-  } catch (const std::system_error& e) {
-    Trace("StatusLine::ShowMessage - the worker could not start: %s\r\n", e.what());
+  RefPtr<Fader> fader = talvinor::Create<Fader>(m_state, Id());
+  if (fader->Start()) {
+    m_fader = fader;
+  } else {
+    Trace("StatusLine::ShowMessage - the worker could not start\r\n");
     Locker lock(m_state->Lock());
     m_state->shown = StatusShown::Normal;
     m_state->background = m_state->normalBackground;
@@ -147,7 +155,9 @@ void StatusLine::ShowMessage(const std::wstring& text, ColorRef flash, uint32_t 
   }
 }
 
-void StatusLine::WorkerBody(RefPtr<State> state, RefPtr<Run> run, WindowId window) {
+uint32_t StatusLine::Fader::Run() {
+  State* state = m_state.Get();
+  const WindowId window = m_window;
   const uint32_t t0 = GetTickCount();
   ColorRef normal;
   ColorRef flash;
@@ -176,19 +186,13 @@ void StatusLine::WorkerBody(RefPtr<State> state, RefPtr<Run> run, WindowId windo
       lastWeight = weight;
     }
     if (weight == 0) break;
-    if (run->stop.Wait(100)) {
-      run->ended.Set();
-      return;
-    }
+    if (StopWithin(100)) return 0;
   }
   // Shown until the display time has passed since the start.
   for (;;) {
     const uint32_t elapsed = TicksSince(t0, GetTickCount());
     if (elapsed >= showMs) break;
-    if (run->stop.Wait(std::min<uint32_t>(100, showMs - elapsed))) {
-      run->ended.Set();
-      return;
-    }
+    if (StopWithin(std::min<uint32_t>(100, showMs - elapsed))) return 0;
   }
   {
     Locker lock(state->Lock());
@@ -196,7 +200,7 @@ void StatusLine::WorkerBody(RefPtr<State> state, RefPtr<Run> run, WindowId windo
     state->background = state->normalBackground;
   }
   PostMessage(window, kWmPaint, 0, 0);
-  run->ended.Set();
+  return 0;
 }
 
 void StatusLine::SetNormalBackground(ColorRef colour) {
@@ -231,6 +235,6 @@ uint32_t StatusLine::DisplayTime() const {
   return m_state->showMs;
 }
 
-bool StatusLine::IsWorkerRunning() const { return m_run && !m_run->ended.IsSet(); }
+bool StatusLine::IsWorkerRunning() const { return m_fader && m_fader->IsRunning(); }
 
 }  // namespace talvinor

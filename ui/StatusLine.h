@@ -1,6 +1,5 @@
 #pragma once
 #include <string>
-#include <thread>
 
 #include "core/RefPtr.h"
 #include "ui/Window.h"
@@ -59,13 +58,11 @@ class StatusLine : public Window {
   QWidget* CreateWidget(QWidget* parent, const std::wstring& text, uint32_t style) override;
 
  private:
-  class Run;
+  class Fader;
   bool StopWorker(uint32_t waitMs);
-  static void WorkerBody(RefPtr<State> state, RefPtr<Run> run, WindowId window);
 
   RefPtr<State> m_state;
-  RefPtr<Run> m_run;  // the running worker's stop and end signals, or null
-  std::thread m_worker;
+  RefPtr<Fader> m_fader;  // the running message's worker, or null
 };
 
 }  // namespace talvinor

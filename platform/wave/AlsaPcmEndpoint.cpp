@@ -218,7 +218,7 @@ uint64_t AlsaPcmEndpoint::Delay() {
   return static_cast<uint64_t>(delay);
 }
 
-void AlsaPcmEndpoint::Wait(CriticalSectionObject* lock, int wakeFd, uint32_t wantFrames, int timeoutMs) {
+void AlsaPcmEndpoint::Wait(RecursiveLock* lock, int wakeFd, uint32_t wantFrames, int timeoutMs) {
   m_fds[0] = pollfd{wakeFd, POLLIN, 0};
   nfds_t count = 1;
   if (wantFrames > 0) {

@@ -65,7 +65,7 @@ uint64_t VirtualInputEndpoint::Delay() {
   return m_available;
 }
 
-void VirtualInputEndpoint::Wait(CriticalSectionObject* lock, int wakeFd, uint32_t wantFrames, int timeoutMs) {
+void VirtualInputEndpoint::Wait(RecursiveLock* lock, int wakeFd, uint32_t wantFrames, int timeoutMs) {
   int wait = timeoutMs;
   if (m_running && wantFrames > 0) {
     // Wake for a useful amount: the rest of the header or 10 ms of sound,

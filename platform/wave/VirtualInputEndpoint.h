@@ -17,7 +17,7 @@ class VirtualInputEndpoint : public WaveEndpoint {
   bool Drop() override;
   long Transfer(void* data, uint32_t frames) override;
   uint64_t Delay() override;
-  void Wait(CriticalSectionObject* lock, int wakeFd, uint32_t wantFrames, int timeoutMs) override;
+  void Wait(RecursiveLock* lock, int wakeFd, uint32_t wantFrames, int timeoutMs) override;
   bool Recover(long) override { return true; }
 
  private:

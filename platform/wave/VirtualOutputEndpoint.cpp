@@ -76,7 +76,7 @@ uint64_t VirtualOutputEndpoint::Delay() {
   return Queued();
 }
 
-void VirtualOutputEndpoint::Wait(CriticalSectionObject* lock, int wakeFd, uint32_t wantFrames, int timeoutMs) {
+void VirtualOutputEndpoint::Wait(RecursiveLock* lock, int wakeFd, uint32_t wantFrames, int timeoutMs) {
   int wait = timeoutMs;
   if (wantFrames > 0) {
     int due = 0;

@@ -29,7 +29,7 @@ void WakeSignal::Drain() {
   if (::read(m_fd, &count, sizeof count) < 0 && errno != EAGAIN) TraceErrno(errno, "WakeSignal: read");
 }
 
-int PollReleasing(CriticalSectionObject* lock, pollfd* fds, nfds_t count, int timeoutMs) {
+int PollReleasing(RecursiveLock* lock, pollfd* fds, nfds_t count, int timeoutMs) {
   lock->Unlock();
   int result = ::poll(fds, count, timeoutMs);
   int error = errno;

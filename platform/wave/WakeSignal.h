@@ -1,7 +1,7 @@
 #pragma once
 #include <poll.h>
 
-#include "core/CriticalSectionObject.h"
+#include "platform/RecursiveLock.h"
 
 namespace talvinor {
 
@@ -27,6 +27,6 @@ class WakeSignal {
 // poll() with `lock` (held once by the caller) released while blocking, and
 // held again on return. Interrupted polls are not retried: callers loop.
 // Returns poll's result; failures are traced.
-int PollReleasing(CriticalSectionObject* lock, pollfd* fds, nfds_t count, int timeoutMs);
+int PollReleasing(RecursiveLock* lock, pollfd* fds, nfds_t count, int timeoutMs);
 
 }  // namespace talvinor

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <map>
+#include <memory>
 #include <mutex>
 
 #include "platform/Trace.h"
@@ -20,7 +21,7 @@ WaveBackend& CurrentBackend() {
   return AlsaWaveBackend::Instance();
 }
 
-// Open devices by handle id. Lookups hand out a counted reference, so a
+// Open devices by handle id. Lookups hand out a shared reference, so a
 // close racing with another call never frees a stream in use.
 class HandleTable {
  public:
@@ -31,14 +32,14 @@ class HandleTable {
     return *table;
   }
   template <typename T>
-  uintptr_t Add(RefPtr<T> stream) {
+  uintptr_t Add(std::shared_ptr<T> stream) {
     std::lock_guard hold(m_mutex);
     uintptr_t id = m_next++;
     Map<T>()[id] = std::move(stream);
     return id;
   }
   template <typename T>
-  RefPtr<T> Find(uintptr_t id) {
+  std::shared_ptr<T> Find(uintptr_t id) {
     std::lock_guard hold(m_mutex);
     auto& map = Map<T>();
     auto it = map.find(id);
@@ -46,7 +47,7 @@ class HandleTable {
   }
   template <typename T>
   void Remove(uintptr_t id) {
-    RefPtr<T> last;  // released outside the table's lock
+    std::shared_ptr<T> last;  // released outside the table's lock
     std::lock_guard hold(m_mutex);
     auto& map = Map<T>();
     auto it = map.find(id);
@@ -57,23 +58,37 @@ class HandleTable {
 
  private:
   template <typename T>
-  std::map<uintptr_t, RefPtr<T>>& Map() {
+  std::map<uintptr_t, std::shared_ptr<T>>& Map() {
     if constexpr (std::is_same_v<T, WaveInStream>)
       return m_inputs;
     else
       return m_outputs;
   }
   std::mutex m_mutex;
-  uintptr_t m_next = 0x1000;                              // guarded by m_mutex
-  std::map<uintptr_t, RefPtr<WaveInStream>> m_inputs;     // guarded by m_mutex
-  std::map<uintptr_t, RefPtr<WaveOutStream>> m_outputs;   // guarded by m_mutex
+  uintptr_t m_next = 0x1000;                                     // guarded by m_mutex
+  std::map<uintptr_t, std::shared_ptr<WaveInStream>> m_inputs;   // guarded by m_mutex
+  std::map<uintptr_t, std::shared_ptr<WaveOutStream>> m_outputs; // guarded by m_mutex
 };
 
-RefPtr<WaveInStream> FindInput(HWAVEIN handle) {
-  return HandleTable::Instance().Find<WaveInStream>(reinterpret_cast<uintptr_t>(handle));
-}
-RefPtr<WaveOutStream> FindOutput(HWAVEOUT handle) {
-  return HandleTable::Instance().Find<WaveOutStream>(reinterpret_cast<uintptr_t>(handle));
+// The stream type behind each handle type.
+template <typename Handle>
+struct StreamOf;
+template <>
+struct StreamOf<HWAVEIN> {
+  using Type = WaveInStream;
+};
+template <>
+struct StreamOf<HWAVEOUT> {
+  using Type = WaveOutStream;
+};
+
+// Runs `operation` on the open stream of `handle`; MMSYSERR_INVALHANDLE for
+// a handle that is not open.
+template <typename Handle, typename Operation>
+MMRESULT WithStream(Handle handle, Operation operation) {
+  using Stream = typename StreamOf<Handle>::Type;
+  std::shared_ptr<Stream> stream = HandleTable::Instance().Find<Stream>(reinterpret_cast<uintptr_t>(handle));
+  return stream ? operation(*stream) : MMSYSERR_INVALHANDLE;
 }
 
 bool IsUsablePcm(const WAVEFORMATEX& f) {
@@ -105,10 +120,32 @@ MMRESULT OpenEndpoint(WaveDirection direction, uint32_t deviceId, const WAVEFORM
   return result;
 }
 
-template <typename Stream, typename Handle>
+// waveInOpen and waveOutOpen: the endpoint, then the stream with its device
+// thread under a new handle id.
+template <typename Handle, typename Proc>
+MMRESULT OpenStream(WaveDirection direction, Handle* handle, uint32_t deviceId, const WAVEFORMATEX* format,
+                    Proc callback, uintptr_t instance, uint32_t flags) {
+  using Stream = typename StreamOf<Handle>::Type;
+  std::unique_ptr<WaveEndpoint> endpoint;
+  MMRESULT result =
+      OpenEndpoint(direction, deviceId, format, callback != nullptr, flags, handle != nullptr, &endpoint);
+  if (result != MMSYSERR_NOERROR || (flags & WAVE_FORMAT_QUERY)) return result;
+  Proc proc = (flags & CALLBACK_TYPEMASK) == CALLBACK_FUNCTION ? callback : nullptr;
+  auto stream = std::make_shared<Stream>(std::move(endpoint), *format, proc, instance);
+  uintptr_t id = HandleTable::Instance().Add(stream);
+  if (!stream->Launch(id)) {
+    HandleTable::Instance().Remove<Stream>(id);
+    return MMSYSERR_NOMEM;
+  }
+  *handle = reinterpret_cast<Handle>(id);
+  return MMSYSERR_NOERROR;
+}
+
+template <typename Handle>
 MMRESULT CloseStream(Handle handle) {
+  using Stream = typename StreamOf<Handle>::Type;
   uintptr_t id = reinterpret_cast<uintptr_t>(handle);
-  RefPtr<Stream> stream = HandleTable::Instance().Find<Stream>(id);
+  std::shared_ptr<Stream> stream = HandleTable::Instance().Find<Stream>(id);
   if (!stream) return MMSYSERR_INVALHANDLE;
   MMRESULT result = stream->Close();
   if (result == MMSYSERR_NOERROR) HandleTable::Instance().Remove<Stream>(id);
@@ -181,56 +218,37 @@ MMRESULT waveInGetDevCaps(uint32_t deviceId, WAVEINCAPS* caps) {
 
 MMRESULT waveInOpen(HWAVEIN* handle, uint32_t deviceId, const WAVEFORMATEX* format, WaveInProc callback,
                     uintptr_t instance, uint32_t flags) {
-  std::unique_ptr<WaveEndpoint> endpoint;
-  MMRESULT result = OpenEndpoint(WaveDirection::Input, deviceId, format, callback != nullptr, flags,
-                                 handle != nullptr, &endpoint);
-  if (result != MMSYSERR_NOERROR || (flags & WAVE_FORMAT_QUERY)) return result;
-  WaveInProc proc = (flags & CALLBACK_TYPEMASK) == CALLBACK_FUNCTION ? callback : nullptr;
-  auto stream = Create<WaveInStream>(std::move(endpoint), *format, proc, instance);
-  uintptr_t id = HandleTable::Instance().Add(stream);
-  if (!stream->Launch(id)) {
-    HandleTable::Instance().Remove<WaveInStream>(id);
-    return MMSYSERR_NOMEM;
-  }
-  *handle = reinterpret_cast<HWAVEIN>(id);
-  return MMSYSERR_NOERROR;
+  return OpenStream(WaveDirection::Input, handle, deviceId, format, callback, instance, flags);
 }
 
-MMRESULT waveInClose(HWAVEIN handle) { return CloseStream<WaveInStream>(handle); }
+MMRESULT waveInClose(HWAVEIN handle) { return CloseStream(handle); }
 
 MMRESULT waveInPrepareHeader(HWAVEIN handle, WAVEHDR* header, uint32_t headerSize) {
-  auto stream = FindInput(handle);
-  return stream ? stream->PrepareHeader(header, headerSize) : MMSYSERR_INVALHANDLE;
+  return WithStream(handle, [&](auto& stream) { return stream.PrepareHeader(header, headerSize); });
 }
 
 MMRESULT waveInUnprepareHeader(HWAVEIN handle, WAVEHDR* header, uint32_t headerSize) {
-  auto stream = FindInput(handle);
-  return stream ? stream->UnprepareHeader(header, headerSize) : MMSYSERR_INVALHANDLE;
+  return WithStream(handle, [&](auto& stream) { return stream.UnprepareHeader(header, headerSize); });
 }
 
 MMRESULT waveInAddBuffer(HWAVEIN handle, WAVEHDR* header, uint32_t headerSize) {
-  auto stream = FindInput(handle);
-  return stream ? stream->AddBuffer(header, headerSize) : MMSYSERR_INVALHANDLE;
+  return WithStream(handle, [&](auto& stream) { return stream.AddBuffer(header, headerSize); });
 }
 
 MMRESULT waveInStart(HWAVEIN handle) {
-  auto stream = FindInput(handle);
-  return stream ? stream->Start() : MMSYSERR_INVALHANDLE;
+  return WithStream(handle, [&](auto& stream) { return stream.Start(); });
 }
 
 MMRESULT waveInStop(HWAVEIN handle) {
-  auto stream = FindInput(handle);
-  return stream ? stream->Stop() : MMSYSERR_INVALHANDLE;
+  return WithStream(handle, [&](auto& stream) { return stream.Stop(); });
 }
 
 MMRESULT waveInReset(HWAVEIN handle) {
-  auto stream = FindInput(handle);
-  return stream ? stream->Reset() : MMSYSERR_INVALHANDLE;
+  return WithStream(handle, [&](auto& stream) { return stream.Reset(); });
 }
 
 MMRESULT waveInGetPosition(HWAVEIN handle, MMTIME* time, uint32_t timeSize) {
-  auto stream = FindInput(handle);
-  return stream ? stream->GetPosition(time, timeSize) : MMSYSERR_INVALHANDLE;
+  return WithStream(handle, [&](auto& stream) { return stream.GetPosition(time, timeSize); });
 }
 
 // ---- output ----
@@ -252,58 +270,41 @@ MMRESULT waveOutGetDevCaps(uint32_t deviceId, WAVEOUTCAPS* caps) {
 
 MMRESULT waveOutOpen(HWAVEOUT* handle, uint32_t deviceId, const WAVEFORMATEX* format, WaveOutProc callback,
                      uintptr_t instance, uint32_t flags) {
-  std::unique_ptr<WaveEndpoint> endpoint;
-  MMRESULT result = OpenEndpoint(WaveDirection::Output, deviceId, format, callback != nullptr, flags,
-                                 handle != nullptr, &endpoint);
-  if (result != MMSYSERR_NOERROR || (flags & WAVE_FORMAT_QUERY)) return result;
-  WaveOutProc proc = (flags & CALLBACK_TYPEMASK) == CALLBACK_FUNCTION ? callback : nullptr;
-  auto stream = Create<WaveOutStream>(std::move(endpoint), *format, proc, instance);
-  uintptr_t id = HandleTable::Instance().Add(stream);
-  if (!stream->Launch(id)) {
-    HandleTable::Instance().Remove<WaveOutStream>(id);
-    return MMSYSERR_NOMEM;
-  }
-  *handle = reinterpret_cast<HWAVEOUT>(id);
-  return MMSYSERR_NOERROR;
+  return OpenStream(WaveDirection::Output, handle, deviceId, format, callback, instance, flags);
 }
 
-MMRESULT waveOutClose(HWAVEOUT handle) { return CloseStream<WaveOutStream>(handle); }
+MMRESULT waveOutClose(HWAVEOUT handle) { return CloseStream(handle); }
 
 MMRESULT waveOutPrepareHeader(HWAVEOUT handle, WAVEHDR* header, uint32_t headerSize) {
-  auto stream = FindOutput(handle);
-  return stream ? stream->PrepareHeader(header, headerSize) : MMSYSERR_INVALHANDLE;
+  return WithStream(handle, [&](auto& stream) { return stream.PrepareHeader(header, headerSize); });
 }
 
 MMRESULT waveOutUnprepareHeader(HWAVEOUT handle, WAVEHDR* header, uint32_t headerSize) {
-  auto stream = FindOutput(handle);
-  return stream ? stream->UnprepareHeader(header, headerSize) : MMSYSERR_INVALHANDLE;
+  return WithStream(handle, [&](auto& stream) { return stream.UnprepareHeader(header, headerSize); });
 }
 
 MMRESULT waveOutWrite(HWAVEOUT handle, WAVEHDR* header, uint32_t headerSize) {
-  auto stream = FindOutput(handle);
-  return stream ? stream->Write(header, headerSize) : MMSYSERR_INVALHANDLE;
+  return WithStream(handle, [&](auto& stream) { return stream.Write(header, headerSize); });
 }
 
 MMRESULT waveOutPause(HWAVEOUT handle) {
-  auto stream = FindOutput(handle);
-  return stream ? stream->Pause() : MMSYSERR_INVALHANDLE;
+  return WithStream(handle, [&](auto& stream) { return stream.Pause(); });
 }
 
 MMRESULT waveOutRestart(HWAVEOUT handle) {
-  auto stream = FindOutput(handle);
-  return stream ? stream->Restart() : MMSYSERR_INVALHANDLE;
+  return WithStream(handle, [&](auto& stream) { return stream.Restart(); });
 }
 
 MMRESULT waveOutReset(HWAVEOUT handle) {
-  auto stream = FindOutput(handle);
-  return stream ? stream->Reset() : MMSYSERR_INVALHANDLE;
+  return WithStream(handle, [&](auto& stream) { return stream.Reset(); });
 }
 
-MMRESULT waveOutBreakLoop(HWAVEOUT handle) { return FindOutput(handle) ? MMSYSERR_NOERROR : MMSYSERR_INVALHANDLE; }
+MMRESULT waveOutBreakLoop(HWAVEOUT handle) {
+  return WithStream(handle, [](WaveOutStream&) { return MMSYSERR_NOERROR; });
+}
 
 MMRESULT waveOutGetPosition(HWAVEOUT handle, MMTIME* time, uint32_t timeSize) {
-  auto stream = FindOutput(handle);
-  return stream ? stream->GetPosition(time, timeSize) : MMSYSERR_INVALHANDLE;
+  return WithStream(handle, [&](auto& stream) { return stream.GetPosition(time, timeSize); });
 }
 
 }  // namespace talvinor

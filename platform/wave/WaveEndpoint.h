@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "core/CriticalSectionObject.h"
+#include "platform/RecursiveLock.h"
 #include "platform/wave/WaveAudio.h"
 
 namespace talvinor {
@@ -38,7 +38,7 @@ class WaveEndpoint {
   // Blocks until Transfer could move frames (when `wantFrames` is not 0),
   // `wakeFd` becomes readable or `timeoutMs` passes (-1: no limit). Called
   // with `lock` held once; releases it while blocking.
-  virtual void Wait(CriticalSectionObject* lock, int wakeFd, uint32_t wantFrames, int timeoutMs) = 0;
+  virtual void Wait(RecursiveLock* lock, int wakeFd, uint32_t wantFrames, int timeoutMs) = 0;
   // Recovers from a negative Transfer result (overrun, underrun, suspend).
   // False when the device cannot go on.
   virtual bool Recover(long error) = 0;

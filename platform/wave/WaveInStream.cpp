@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "core/ScopedLock.h"
+#include "platform/RecursiveLock.h"
 #include "platform/Trace.h"
 
 namespace talvinor {
@@ -20,7 +20,7 @@ void WaveInStream::Invoke(uintptr_t handle, uint32_t message, uintptr_t param1) 
 
 MMRESULT WaveInStream::AddBuffer(WAVEHDR* header, uint32_t headerSize) {
   if (MMRESULT r = CheckHeader(header, headerSize)) return r;
-  Locker hold(m_lock.Get());
+  Locker hold(&m_lock);
   if (IsClosing()) return MMSYSERR_INVALHANDLE;
   if (!(header->dwFlags & WHDR_PREPARED)) return WAVERR_UNPREPARED;
   if (header->dwFlags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
@@ -34,7 +34,7 @@ MMRESULT WaveInStream::AddBuffer(WAVEHDR* header, uint32_t headerSize) {
 }
 
 MMRESULT WaveInStream::Start() {
-  Locker hold(m_lock.Get());
+  Locker hold(&m_lock);
   if (IsClosing()) return MMSYSERR_INVALHANDLE;
   if (m_state == InputState::Failed) return MMSYSERR_ERROR;
   if (m_state == InputState::Started) return MMSYSERR_NOERROR;
@@ -45,7 +45,7 @@ MMRESULT WaveInStream::Start() {
 }
 
 MMRESULT WaveInStream::Stop() {
-  Locker hold(m_lock.Get());
+  Locker hold(&m_lock);
   if (IsClosing()) return MMSYSERR_INVALHANDLE;
   if (m_state == InputState::Started) {
     FlushCaptured();
@@ -67,7 +67,7 @@ void WaveInStream::FlushCaptured() {
 }
 
 MMRESULT WaveInStream::Reset() {
-  Locker hold(m_lock.Get());
+  Locker hold(&m_lock);
   if (IsClosing()) return MMSYSERR_INVALHANDLE;
   if (m_state == InputState::Started) {
     FlushCaptured();
@@ -116,7 +116,7 @@ void WaveInStream::Pump() {
     const WAVEHDR* header = m_queue.front();
     uint32_t room = (header->dwBufferLength - header->dwBytesRecorded) / m_frameBytes;
     // Bounded, so a device that never becomes ready cannot stall a stop.
-    m_endpoint->Wait(m_lock.Get(), m_wake.Fd(), room, 1000);
+    m_endpoint->Wait(&m_lock, m_wake.Fd(), room, 1000);
     return;
   }
   if (!m_endpoint->Recover(moved)) {

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "core/ScopedLock.h"
+#include "platform/RecursiveLock.h"
 #include "platform/Trace.h"
 
 namespace talvinor {
@@ -19,7 +19,7 @@ void WaveOutStream::Invoke(uintptr_t handle, uint32_t message, uintptr_t param1)
 
 MMRESULT WaveOutStream::Write(WAVEHDR* header, uint32_t headerSize) {
   if (MMRESULT r = CheckHeader(header, headerSize)) return r;
-  Locker hold(m_lock.Get());
+  Locker hold(&m_lock);
   if (IsClosing()) return MMSYSERR_INVALHANDLE;
   if (!(header->dwFlags & WHDR_PREPARED)) return WAVERR_UNPREPARED;
   if (header->dwFlags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
@@ -36,7 +36,7 @@ MMRESULT WaveOutStream::Write(WAVEHDR* header, uint32_t headerSize) {
 }
 
 MMRESULT WaveOutStream::Pause() {
-  Locker hold(m_lock.Get());
+  Locker hold(&m_lock);
   if (IsClosing()) return MMSYSERR_INVALHANDLE;
   if (m_state != OutputState::Playing) return MMSYSERR_NOERROR;
   // Not every ALSA device can pause, so a pause drops what the device holds
@@ -57,7 +57,7 @@ MMRESULT WaveOutStream::Pause() {
 }
 
 MMRESULT WaveOutStream::Restart() {
-  Locker hold(m_lock.Get());
+  Locker hold(&m_lock);
   if (IsClosing()) return MMSYSERR_INVALHANDLE;
   if (m_state == OutputState::Paused) {
     m_state = OutputState::Playing;
@@ -67,7 +67,7 @@ MMRESULT WaveOutStream::Restart() {
 }
 
 MMRESULT WaveOutStream::Reset() {
-  Locker hold(m_lock.Get());
+  Locker hold(&m_lock);
   if (IsClosing()) return MMSYSERR_INVALHANDLE;
   if (m_state == OutputState::Playing) m_endpoint->Drop();
   while (!m_queue.empty()) CompleteFront();
@@ -139,7 +139,7 @@ void WaveOutStream::Pump() {
     }
     // The device is full: it must be playing, then wait for room.
     m_endpoint->Start();
-    m_endpoint->Wait(m_lock.Get(), m_wake.Fd(), cursor->frames - cursor->written, 200);
+    m_endpoint->Wait(&m_lock, m_wake.Fd(), cursor->frames - cursor->written, 200);
     return;
   }
   if (m_queue.empty()) {
@@ -153,7 +153,7 @@ void WaveOutStream::Pump() {
   uint64_t played = PlayedFrames();
   uint64_t left = front.start + front.frames > played ? front.start + front.frames - played : 0;
   uint64_t ms = left * 1000 / m_format.nSamplesPerSec + 1;
-  m_endpoint->Wait(m_lock.Get(), m_wake.Fd(), 0, static_cast<int>(std::clamp<uint64_t>(ms, 1, 100)));
+  m_endpoint->Wait(&m_lock, m_wake.Fd(), 0, static_cast<int>(std::clamp<uint64_t>(ms, 1, 100)));
 }
 
 }  // namespace talvinor

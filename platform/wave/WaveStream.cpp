@@ -2,15 +2,14 @@
 
 #include <system_error>
 
-#include "core/ScopedLock.h"
+#include "platform/RecursiveLock.h"
 #include "platform/Trace.h"
 
 namespace talvinor {
 
 WaveStream::WaveStream(std::unique_ptr<WaveEndpoint> endpoint, const WAVEFORMATEX& format,
                        uint32_t openMessage, uint32_t closeMessage)
-    : m_lock(Create<CriticalSectionObject>()),
-      m_endpoint(std::move(endpoint)),
+    : m_endpoint(std::move(endpoint)),
       m_format(format),
       m_frameBytes(format.nBlockAlign),
       m_openMessage(openMessage),
@@ -18,7 +17,8 @@ WaveStream::WaveStream(std::unique_ptr<WaveEndpoint> endpoint, const WAVEFORMATE
 
 WaveStream::~WaveStream() {
   // The thread holds a reference while it runs, so it has ended (or never
-  // started) by the time the last reference goes.
+  // started) by the time the last reference goes; when that reference was
+  // the thread's own, the thread cannot join itself.
   if (m_thread.joinable()) m_thread.detach();
 }
 
@@ -26,15 +26,14 @@ bool WaveStream::Launch(uintptr_t handleValue) {
   if (!m_wake.IsValid()) return false;
   m_handleValue = handleValue;
   {
-    Locker hold(m_lock.Get());
+    Locker hold(&m_lock);
     QueueCallback(m_openMessage, 0);
   }
-  AddRef();  // the thread's own reference, dropped as it ends
   try {
-    m_thread = std::thread([this] { ThreadMain(); });
+    // The thread's own reference, dropped as it ends.
+    m_thread = std::thread([self = shared_from_this()] { self->ThreadMain(); });
   } catch (const std::system_error& e) {
     Trace("WaveStream::Launch - cannot start the device thread: %s\r\n", e.what());
-    Release();
     return false;
   }
   return true;
@@ -43,36 +42,35 @@ bool WaveStream::Launch(uintptr_t handleValue) {
 MMRESULT WaveStream::Close() {
   if (OnDeviceThread()) return MMSYSERR_HANDLEBUSY;
   {
-    Locker hold(m_lock.Get());
+    Locker hold(&m_lock);
     if (m_closing) return MMSYSERR_INVALHANDLE;
     if (HasQueuedHeaders()) return WAVERR_STILLPLAYING;
     m_closing = true;
   }
   m_wake.Signal();
   if (m_thread.joinable()) m_thread.join();
-  Locker hold(m_lock.Get());
+  Locker hold(&m_lock);
   m_endpoint.reset();  // closes the device
   return MMSYSERR_NOERROR;
 }
 
 void WaveStream::ThreadMain() {
   m_threadId = std::this_thread::get_id();
-  m_lock->Lock();
+  m_lock.Lock();
   for (;;) {
     m_wake.Drain();
     while (!m_callbacks.empty()) {
       PendingCallback next = m_callbacks.front();
       m_callbacks.pop_front();
-      m_lock->Unlock();
+      m_lock.Unlock();
       Invoke(m_handleValue, next.message, next.param1);
-      m_lock->Lock();
+      m_lock.Lock();
     }
     if (m_closing) break;
     Pump();
   }
-  m_lock->Unlock();
+  m_lock.Unlock();
   Invoke(m_handleValue, m_closeMessage, 0);
-  Release();
 }
 
 void WaveStream::QueueCallback(uint32_t message, uintptr_t param1) {
@@ -82,7 +80,7 @@ void WaveStream::QueueCallback(uint32_t message, uintptr_t param1) {
 
 void WaveStream::WaitForWake(int timeoutMs) {
   pollfd fd{m_wake.Fd(), POLLIN, 0};
-  PollReleasing(m_lock.Get(), &fd, 1, timeoutMs);
+  PollReleasing(&m_lock, &fd, 1, timeoutMs);
 }
 
 MMRESULT WaveStream::CheckHeader(const WAVEHDR* header, uint32_t headerSize) {
@@ -93,7 +91,7 @@ MMRESULT WaveStream::CheckHeader(const WAVEHDR* header, uint32_t headerSize) {
 MMRESULT WaveStream::PrepareHeader(WAVEHDR* header, uint32_t headerSize) {
   if (MMRESULT r = CheckHeader(header, headerSize)) return r;
   if (!header->lpData && header->dwBufferLength > 0) return MMSYSERR_INVALPARAM;
-  Locker hold(m_lock.Get());
+  Locker hold(&m_lock);
   if (m_closing) return MMSYSERR_INVALHANDLE;
   header->dwFlags |= WHDR_PREPARED;
   return MMSYSERR_NOERROR;
@@ -101,7 +99,7 @@ MMRESULT WaveStream::PrepareHeader(WAVEHDR* header, uint32_t headerSize) {
 
 MMRESULT WaveStream::UnprepareHeader(WAVEHDR* header, uint32_t headerSize) {
   if (MMRESULT r = CheckHeader(header, headerSize)) return r;
-  Locker hold(m_lock.Get());
+  Locker hold(&m_lock);
   if (m_closing) return MMSYSERR_INVALHANDLE;
   if (header->dwFlags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
   header->dwFlags &= ~WHDR_PREPARED;
@@ -112,7 +110,7 @@ MMRESULT WaveStream::GetPosition(MMTIME* time, uint32_t timeSize) {
   if (!time || timeSize < sizeof(MMTIME)) return MMSYSERR_INVALPARAM;
   uint64_t frames;
   {
-    Locker hold(m_lock.Get());
+    Locker hold(&m_lock);
     if (m_closing) return MMSYSERR_INVALHANDLE;
     frames = PositionFrames();
   }

@@ -4,7 +4,7 @@
 #include <memory>
 #include <thread>
 
-#include "core/CriticalSectionObject.h"
+#include "platform/RecursiveLock.h"
 #include "platform/wave/WakeSignal.h"
 #include "platform/wave/WaveEndpoint.h"
 
@@ -16,7 +16,9 @@ namespace talvinor {
 //
 // Every field below is guarded by m_lock unless it says otherwise; the
 // device thread holds m_lock except while it blocks or runs a callback.
-class WaveStream : public RefObject {
+// Streams are shared: the handle table and the running device thread each
+// hold one, so a close racing with another call never frees a stream in use.
+class WaveStream : public std::enable_shared_from_this<WaveStream> {
  public:
   // Starts the device thread, which delivers the open callback first.
   // `handleValue` is the id callbacks report as their handle.
@@ -33,7 +35,7 @@ class WaveStream : public RefObject {
  protected:
   WaveStream(std::unique_ptr<WaveEndpoint> endpoint, const WAVEFORMATEX& format, uint32_t openMessage,
              uint32_t closeMessage);
-  ~WaveStream() override;
+  virtual ~WaveStream();
 
   // One step of the device thread with m_lock held: move frames, complete
   // headers or wait (releasing the lock) when nothing can be done now.
@@ -54,7 +56,7 @@ class WaveStream : public RefObject {
   bool OnDeviceThread() const { return std::this_thread::get_id() == m_threadId.load(); }
   static MMRESULT CheckHeader(const WAVEHDR* header, uint32_t headerSize);
 
-  RefPtr<CriticalSectionObject> m_lock;
+  RecursiveLock m_lock;
   WakeSignal m_wake;                       // thread-safe
   std::unique_ptr<WaveEndpoint> m_endpoint;  // guarded by m_lock
   const WAVEFORMATEX m_format;             // fixed at open

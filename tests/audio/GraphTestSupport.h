@@ -3,9 +3,10 @@
 #include <functional>
 #include <thread>
 
-#include "audio/EventObject.h"
+#include "core/EventObject.h"
 #include "audio/MessageQueue.h"
 #include "platform/Clock.h"
+#include "support/WaitUntil.h"
 
 namespace talvinor::testing {
 
@@ -35,15 +36,5 @@ struct ProbeQueue {
     return nullptr;
   }
 };
-
-// Waits up to `timeoutMs` for `condition`, testing every millisecond.
-inline bool WaitUntil(const std::function<bool()>& condition, uint32_t timeoutMs = 5000) {
-  uint32_t start = GetTickCount();
-  while (!condition()) {
-    if (TicksSince(start, GetTickCount()) >= timeoutMs) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return true;
-}
 
 }  // namespace talvinor::testing

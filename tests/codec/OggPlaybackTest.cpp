@@ -2,7 +2,7 @@
 
 #include <functional>
 
-#include "audio/EventObject.h"
+#include "core/EventObject.h"
 #include "audio/MessageQueue.h"
 #include "codec/OggTestSupport.h"
 #include "codec/SpeexEncoder.h"

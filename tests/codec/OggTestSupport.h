@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "audio/ConvertMaster.h"
-#include "audio/EventObject.h"
+#include "core/EventObject.h"
 #include "audio/MessageQueue.h"
 #include "codec/CodecFactory.h"
 #include "codec/ContentProbe.h"

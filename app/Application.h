@@ -7,7 +7,7 @@
 #include "audio/ConvertMaster.h"
 #include "command/ChannelBlock.h"
 #include "command/CommandClient.h"
-#include "core/FrameWindow.h"
+#include "app/FrameWindow.h"
 #include "platform/ipc/InstanceLock.h"
 #include "settings/WaveDeviceQuery.h"
 

@@ -1,4 +1,4 @@
-#include "core/Application.h"
+#include "app/Application.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -8,7 +8,7 @@
 
 #include "command/CommandLine.h"
 #include "core/Singletons.h"
-#include "audio/WaveLayerDeviceQuery.h"
+#include "settings/WaveLayerDeviceQuery.h"
 #include "platform/Clock.h"
 #include "platform/Trace.h"
 #include "platform/Unicode.h"

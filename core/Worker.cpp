@@ -1,4 +1,4 @@
-#include "audio/Worker.h"
+#include "core/Worker.h"
 
 #include "platform/Trace.h"
 

@@ -1,4 +1,4 @@
 // talvinor: the voice recorder and player's window program.
-#include "core/Application.h"
+#include "app/Application.h"
 
 int main(int argc, char** argv) { return talvinor::Application::Main(argc, argv); }

@@ -11,7 +11,7 @@
 #include <fstream>
 #include <memory>
 
-#include "ProgramProcess.h"
+#include "app/ProgramProcess.h"
 #include "support/TempFolder.h"
 
 namespace talvinor {

@@ -1,4 +1,4 @@
-#include "audio/WaveLayerDeviceQuery.h"
+#include "settings/WaveLayerDeviceQuery.h"
 
 #include "platform/wave/WaveAudio.h"
 

@@ -1,4 +1,4 @@
-#include "core/EmptyPage.h"
+#include "app/EmptyPage.h"
 
 namespace talvinor {
 

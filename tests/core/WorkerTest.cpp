@@ -1,11 +1,11 @@
-#include "audio/Worker.h"
+#include "core/Worker.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 
-#include "audio/EventObject.h"
-#include "audio/GraphTestSupport.h"
+#include "core/EventObject.h"
+#include "support/WaitUntil.h"
 #include "platform/window/HeadlessMessageQueue.h"
 
 namespace talvinor {

@@ -5,7 +5,7 @@
 
 #include <fstream>
 
-#include "FrameTestSupport.h"
+#include "app/FrameTestSupport.h"
 #include "audio/Master.h"
 #include "command/CommandClient.h"
 #include "command/CommandExecutor.h"

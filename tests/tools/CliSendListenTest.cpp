@@ -12,7 +12,7 @@ namespace {
 using testing::Subprocess;
 
 std::unique_ptr<Subprocess> Cli(std::vector<std::string> arguments) {
-  arguments.insert(arguments.begin(), TALVINOR_CLI);
+  arguments.insert(arguments.begin(), TALVINOR_CLI_PATH);
   return std::make_unique<Subprocess>(arguments);
 }
 

@@ -1,9 +1,9 @@
-#include "core/FrameWindow.h"
+#include "app/FrameWindow.h"
 
 #include <algorithm>
 
 #include "command/CommandExecutor.h"
-#include "core/EmptyPage.h"
+#include "app/EmptyPage.h"
 #include "core/Singletons.h"
 #include "platform/Trace.h"
 #include "platform/Unicode.h"

@@ -9,7 +9,7 @@
 #include "settings/SettingsFormat.h"
 #include "settings/SettingsParserService.h"
 #include "support/TempFolder.h"
-#include "tests/settings/SettingsTestSupport.h"
+#include "settings/SettingsTestSupport.h"
 
 namespace talvinor {
 namespace {

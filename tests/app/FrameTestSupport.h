@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "command/Command.h"
-#include "core/FrameWindow.h"
+#include "app/FrameWindow.h"
 #include "core/ProgramPaths.h"
 #include "core/Singletons.h"
 #include "support/TempFolder.h"

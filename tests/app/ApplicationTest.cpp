@@ -3,10 +3,10 @@
 #include <fstream>
 #include <thread>
 
-#include "FrameTestSupport.h"
+#include "app/FrameTestSupport.h"
 #include "command/ChannelText.h"
 #include "command/CommandServer.h"
-#include "core/Application.h"
+#include "app/Application.h"
 #include "platform/window/HeadlessMessageQueue.h"
 #include "settings/ConfigStore.h"
 #include "support/ScriptedMessageBox.h"

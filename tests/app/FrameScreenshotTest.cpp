@@ -12,7 +12,7 @@
 #include <QMenuBar>
 #include <QPixmap>
 
-#include "FrameTestSupport.h"
+#include "app/FrameTestSupport.h"
 #include "command/CommandExecutor.h"
 #include "settings/ConfigStore.h"
 #include "ui/ManualPage.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "audio/WaveLayerDeviceQuery.h"
+#include "settings/WaveLayerDeviceQuery.h"
 #include "platform/wave/VirtualWaveBackend.h"
 #include "platform/wave/WaveAudio.h"
 
