@@ -8,8 +8,12 @@ packages=(
   libogg-dev libvorbis-dev libspeex-dev libspeexdsp-dev
   libboost-regex-dev libasound2-dev qt6-base-dev libgtest-dev libcli11-dev
   fonts-ipafont-gothic
+  # power and screen: X11 (DPMS, XTest, screen saver) for the program and its tests
+  libx11-dev libxext-dev libxtst-dev libxss-dev
   # real peers the tests talk to
   vorbis-tools speex sox ffmpeg espeak-ng
+  # private buses and an X server for the power tests
+  dbus-daemon xvfb xauth
 )
 
 missing=()
