@@ -18,13 +18,10 @@
 #include "core/ProgramPaths.h"
 #include "core/Singletons.h"
 #include "support/TempFolder.h"
+#include "support/UiWaitUntil.h"
 #include "ui/Button.h"
 
 namespace talvinor::testing {
-
-inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
-  return QTest::qWaitFor(done, timeoutMs);
-}
 
 // A name no other test or test run uses, for channels and locks.
 inline std::string UniqueName(const std::string& what) {

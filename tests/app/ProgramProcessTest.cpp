@@ -11,7 +11,7 @@
 #include <fstream>
 #include <memory>
 
-#include "app/ProgramProcess.h"
+#include "support/ProgramProcess.h"
 #include "support/TempFolder.h"
 
 namespace talvinor {

@@ -1,35 +1,15 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 
 #include "codec/WavBuilder.h"
 #include "support/TempFolder.h"
+#include "tools/CliTestSupport.h"
 
 namespace talvinor {
 namespace {
 
 using namespace testing;
-
-struct CliRun {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-CliRun Shell(const TempFolder& folder, const std::string& command) {
-  std::string line = "cd '" + folder.Path() + "' && LC_ALL=C.UTF-8 " + command + " >out.txt 2>err.txt";
-  CliRun run;
-  int raw = std::system(line.c_str());
-  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  run.out = ReadFile(folder.File("out.txt"));
-  run.err = ReadFile(folder.File("err.txt"));
-  return run;
-}
-
-CliRun Cli(const TempFolder& folder, const std::string& arguments) {
-  return Shell(folder, "'" TALVINOR_CLI_PATH "' " + arguments);
-}
 
 bool NoPartFiles(const TempFolder& folder) {
   for (const auto& entry : std::filesystem::directory_iterator(folder.Path())) {

@@ -10,11 +10,12 @@
 #include <string>
 #include <thread>
 
-#include "platform/ipc/ChildProcess.h"
+#include "platform/Clock.h"
 #include "platform/ipc/NamedEvent.h"
 #include "platform/ipc/NamedObjectName.h"
 #include "platform/ipc/NamedSemaphore.h"
 #include "platform/ipc/SharedMemoryBlock.h"
+#include "support/ChildProcess.h"
 #include "support/TraceCapture.h"
 
 namespace talvinor {
