@@ -13,8 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "command/Command.h"
 #include "app/FrameWindow.h"
+#include "app/ProgramPages.h"
+#include "command/Command.h"
 #include "core/ProgramPaths.h"
 #include "core/Singletons.h"
 #include "support/TempFolder.h"
@@ -94,15 +95,17 @@ struct TestFrame {
   RefPtr<FrameWindow> frame;
   std::function<void(TestPage&)> prepare;  // adjusts each page before creation
   bool realManual = false;                  // the program's manual page on the last tab
+  std::vector<PageContext> contexts;        // what each page was made with, in order
 
   TestFrame() {
     OverrideProgramFolder(folder.WPath());
     setup.channelName = UniqueName("frame");
     setup.sizeClass = 17;  // quarter VGA
     setup.quit = [this](int code) { quits.push_back(code); };
-    setup.pages = [this](PageId id) -> RefPtr<Page> {
+    setup.pages = [this](PageId id, const PageContext& context) -> RefPtr<Page> {
       log.push_back("make " + std::to_string(static_cast<int>(id)));
-      if (realManual && id == PageId::Manual) return FrameWindow::ProgramPage(id);
+      contexts.push_back(context);
+      if (realManual && id == PageId::Manual) return MakeProgramPage(id, context);
       auto page = Create<TestPage>(id, &log);
       if (prepare) prepare(*page);
       pages[static_cast<size_t>(id)] = page;
