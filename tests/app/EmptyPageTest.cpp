@@ -9,6 +9,7 @@
 
 #include "app/EmptyPage.h"
 #include "app/FrameTestSupport.h"
+#include "app/ProgramPages.h"
 #include "settings/ConfigStore.h"
 #include "ui/QtConversions.h"
 #include "ui/SkinResources.h"
@@ -16,23 +17,21 @@
 namespace talvinor {
 namespace {
 
-using testing::UniqueName;
+using testing::TestFrame;
 
 TEST(EmptyPage, SaysCentredInTheSkinsFontAndTextColourThatThePageComesLater) {
-  OverrideProgramFolder(Utf8ToWide(TALVINOR_BUNDLE_DIR));
   for (int skinType : {1, 2}) {
     for (int sizeClass : {17, 33}) {
       SCOPED_TRACE(::testing::Message() << "skin " << skinType << ", size class " << sizeClass);
+      TestFrame t;
+      OverrideProgramFolder(Utf8ToWide(TALVINOR_BUNDLE_DIR));  // the bundle's skin bitmap
       GetConfig()->m_SkinTypeId = static_cast<uint32_t>(skinType);
-      FrameWindow::Setup setup;
-      setup.channelName = UniqueName("empty");
-      setup.sizeClass = sizeClass;
-      setup.quit = [](int) {};
-      auto frame = Create<FrameWindow>(setup);
-      ASSERT_TRUE(frame->CreateFrame());
-      frame->Show(true);
-      QApplication::processEvents();
+      t.setup.sizeClass = sizeClass;
+      t.setup.pages = MakeProgramPage;
+      ASSERT_TRUE(t.Make());
+      FrameWindow* frame = t.frame.Get();
       RefPtr<SkinResources> skin = SkinResources::Get();
+      ASSERT_EQ(skin->EffectiveType(), SkinResources::TypeFromSetting(skinType));
 
       for (auto [id, skinPage] : {std::pair{PageId::Recorder, SkinPage::Recorder}, {PageId::Player, SkinPage::Player},
                                   {PageId::Memo, SkinPage::Memo}, {PageId::Settings, SkinPage::Settings}}) {
@@ -65,14 +64,8 @@ TEST(EmptyPage, SaysCentredInTheSkinsFontAndTextColourThatThePageComesLater) {
         for (const QString& line : label->text().split('\n'))
           EXPECT_LE(metrics.horizontalAdvance(line), place.width) << line.toStdString();
       }
-
-      frame->DestroyWindow();
-      QApplication::processEvents();
-      frame = nullptr;
-      ReleaseSingletons();
     }
   }
-  OverrideProgramFolder(L"");
 }
 
 }  // namespace
