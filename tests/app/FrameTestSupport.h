@@ -95,7 +95,6 @@ struct TestFrame {
   RefPtr<FrameWindow> frame;
   std::function<void(TestPage&)> prepare;  // adjusts each page before creation
   bool realManual = false;                  // the program's manual page on the last tab
-  std::vector<PageContext> contexts;        // what each page was made with, in order
 
   TestFrame() {
     OverrideProgramFolder(folder.WPath());
@@ -104,7 +103,6 @@ struct TestFrame {
     setup.quit = [this](int code) { quits.push_back(code); };
     setup.pages = [this](PageId id, const PageContext& context) -> RefPtr<Page> {
       log.push_back("make " + std::to_string(static_cast<int>(id)));
-      contexts.push_back(context);
       if (realManual && id == PageId::Manual) return MakeProgramPage(id, context);
       auto page = Create<TestPage>(id, &log);
       if (prepare) prepare(*page);
