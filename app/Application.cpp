@@ -139,14 +139,15 @@ bool Application::Start() {
   if (m_state != StartState::FirstInstance || !m_frame || m_frame->IsCreated()) return false;
   LoadSettings();
 
-  // One master of each kind for the whole run; every recording, playback and
+  // One master of each kind for the whole run, made before the frame makes
+  // its pages, which are given them; every recording, playback and
   // conversion reuses its own.
   m_recordingMaster = talvinor::Create<CRecWaveIn>();
   m_playbackMaster = talvinor::Create<CRecWaveOut>();
   m_conversionMaster = talvinor::Create<ConvertMaster>();
 
   m_frame->SetCommandLine(m_commandLine);
-  m_frame->SetActivitySources(m_recordingMaster, m_playbackMaster);
+  m_frame->SetMasters(m_recordingMaster, m_playbackMaster, m_conversionMaster);
   if (!m_frame->CreateFrame()) return false;
   m_frame->Show(true);
   UiApplication::SetKeyHook([this](const WindowMessage& key) { return PreTranslate(key); });

@@ -2,13 +2,12 @@
 
 #include <algorithm>
 
+#include "app/ProgramPages.h"
 #include "command/CommandExecutor.h"
-#include "app/EmptyPage.h"
 #include "core/Singletons.h"
 #include "platform/Trace.h"
 #include "platform/Unicode.h"
 #include "settings/ConfigStore.h"
-#include "ui/ManualPage.h"
 #include "ui/MessageFormat.h"
 #include "ui/SkinResources.h"
 #include "ui/UiApplication.h"
@@ -31,10 +30,6 @@ constexpr TabEntry kTabs[kPageCount] = {
 constexpr PageId kPageOrder[kPageCount] = {PageId::Player, PageId::Recorder, PageId::Memo, PageId::Settings,
                                            PageId::Manual};
 
-constexpr const wchar_t* kMenuExitText = L"終了";
-constexpr const wchar_t* kMenuToolsText = L"ツール";
-constexpr const wchar_t* kMenuDisplayOffText = L"画面消灯";
-
 constexpr const wchar_t* kTitleRecording = L"録音中 ";
 constexpr const wchar_t* kTitlePlaying = L"再生中 ";
 constexpr const wchar_t* kTitleWaitingForCalls = L"通話待ち ";
@@ -45,36 +40,26 @@ bool IsBusy(Master* master) { return master && !master->IsState(MasterState::Clo
 
 }  // namespace
 
-FrameWindow::FrameWindow(Setup setup) : m_setup(std::move(setup)) {
+FrameWindow::FrameWindow(Setup setup) : m_setup(std::move(setup)), m_channel(m_setup.channelName) {
   m_tabIndex.fill(-1);
 }
 
-FrameWindow::~FrameWindow() {
-  // A frame released without its orderly close still must not leave the
-  // channel's thread running.
-  StopCommandServer();
-}
-
-RefPtr<Page> FrameWindow::ProgramPage(PageId page) {
-  switch (page) {
-    case PageId::Recorder:
-      return talvinor::Create<EmptyPage>(SkinPage::Recorder);
-    case PageId::Player:
-      return talvinor::Create<EmptyPage>(SkinPage::Player);
-    case PageId::Memo:
-      return talvinor::Create<EmptyPage>(SkinPage::Memo);
-    case PageId::Settings:
-      return talvinor::Create<EmptyPage>(SkinPage::Settings);
-    case PageId::Manual:
-      return talvinor::Create<ManualPage>();
-  }
-  return nullptr;
-}
+// A frame released without its orderly close still leaves no channel thread
+// running: FrameChannel stops its server when it goes.
+FrameWindow::~FrameWindow() = default;
 
 const wchar_t* FrameWindow::TabText(PageId page) {
   for (const TabEntry& tab : kTabs)
     if (tab.page == page) return tab.text;
   return L"";
+}
+
+void FrameWindow::SetMasters(RefPtr<CRecWaveIn> recording, RefPtr<CRecWaveOut> playback,
+                             RefPtr<ConvertMaster> conversion) {
+  SetActivitySources(recording, playback);
+  m_context.recordingMaster = std::move(recording);
+  m_context.playbackMaster = std::move(playback);
+  m_context.conversionMaster = std::move(conversion);
 }
 
 void FrameWindow::SetActivitySources(RefPtr<Master> recording, RefPtr<Master> playback) {
@@ -97,8 +82,8 @@ intptr_t FrameWindow::HandleMessage(uint32_t message, uintptr_t wParam, intptr_t
     case kWmCreate:
       return OnCreate();
     case kWmDestroy:
-      StopCommandServer();
-      if (m_menuBar) m_menuBar->DestroyBar();
+      m_channel.Stop();
+      m_menu.Destroy();
       if (GetMainWindowHandle() == Id()) SetMainWindowHandle(0);
       // A frame whose creation failed ends nothing: the caller decides.
       if (!m_created) return 0;
@@ -129,7 +114,9 @@ intptr_t FrameWindow::HandleMessage(uint32_t message, uintptr_t wParam, intptr_t
       if (!m_closing) CommandExecutor::RunQueue(this, m_queue.Get());
       return 0;
     case kWmTakeChannelMessage:
-      if (!m_closing && m_server) CommandExecutor::TakeChannelMessage(this, m_server.Get(), m_queue.Get());
+      if (!m_closing && m_channel.Server()) {
+        CommandExecutor::TakeChannelMessage(this, m_channel.Server(), m_queue.Get());
+      }
       return 0;
     case kWmFrameQuery:
       return 1;
@@ -140,19 +127,14 @@ intptr_t FrameWindow::HandleMessage(uint32_t message, uintptr_t wParam, intptr_t
 
 intptr_t FrameWindow::OnCreate() {
   m_queue = talvinor::Create<CommandQueue>();
+  m_context.host = this;
+  m_context.commands = m_queue;
   SetColours(0x000000, 0xFFFFFF, true);
 
-  // 1. The menu bar: "終了" acts at once, "ツール" is rebuilt for each page.
-  m_menuBar = talvinor::Create<MenuBar>();
-  if (m_menuBar->Create(this)) {
-    m_menuBar->AppendItem(kMenuExit, kMenuExitText);
-    m_tools = m_menuBar->AppendPopup(kMenuToolsText);
-  } else {
-    Trace("FrameWindow::OnCreate - no menu bar\r\n");
-    m_menuBar = nullptr;
-  }
+  // A frame without a menu bar still works.
+  m_menu.Create(this);
 
-  // 2. The skin, for the screen's size class and the chosen skin type.
+  // The skin, for the screen's size class and the chosen skin type.
   RefPtr<CONFIG> config = GetConfig();
   m_sizeClass = m_setup.sizeClass;
   if (m_sizeClass < 0) {
@@ -162,26 +144,25 @@ intptr_t FrameWindow::OnCreate() {
   }
   RefPtr<SkinResources> skin = SkinResources::Get();
   skin->Build(Id(), m_sizeClass, static_cast<int>(config->m_SkinTypeId));
-  if (m_menuBar) m_menuBar->SetFont(skin->Font(2));
+  m_menu.SetFont(skin->Font(2));
 
-  // 3. and 4. The pages, then the tab bar over them.
+  // The pages, then the tab bar over them and the message area.
   if (!CreatePages() || !CreateTabs()) return -1;
   m_messageArea = talvinor::Create<StatusLine>();
   if (!m_messageArea->Create(L"", kWsChild | kWsVisible, {}, this, kMessageAreaId)) return -1;
   m_messageArea->SetFont(skin->Font(2));
 
   // The client area the skin was drawn for, and the menu bar above it.
-  Resize(skin->FrameClientWidth(), skin->FrameClientHeight() + (m_menuBar ? m_menuBar->Height() : 0));
+  Resize(skin->FrameClientWidth(), skin->FrameClientHeight() + m_menu.Height());
 
-  // 6. The first tab's page.
   SwitchToSelectedPage();
   UpdateTitle();
 
-  // 8. Message boxes belong to the frame from now on.
+  // Message boxes belong to the frame from now on.
   SetMainWindowHandle(Id());
 
-  // 9. The program's own command line, before the channel opens. A start
-  // with a text that names no command says so, as the channel does.
+  // The program's own command line, before the channel opens. A start with
+  // a text that names no command says so, as the channel does.
   if (!m_setup.commandLine.empty()) {
     if (PostCommand(m_queue.Get(), m_setup.commandLine)) {
       PostRunCommandQueue();
@@ -190,10 +171,10 @@ intptr_t FrameWindow::OnCreate() {
     }
   }
 
-  // 10. The channel for the commands of later starts.
+  // The channel for the commands of later starts.
   StartCommandServer();
 
-  // 11.
+  // The keys start on the tab bar.
   m_tabs->SetFocus();
   m_created = true;
   Trace("FrameWindow::OnCreate - ready\r\n");
@@ -204,7 +185,7 @@ bool FrameWindow::CreatePages() {
   RefPtr<SkinResources> skin = SkinResources::Get();
   const Rect area{0, 0, skin->FrameClientWidth(), skin->PageHeight()};
   for (PageId id : kPageOrder) {
-    RefPtr<Page> page = m_setup.pages ? m_setup.pages(id) : ProgramPage(id);
+    RefPtr<Page> page = m_setup.pages ? m_setup.pages(id, m_context) : MakeProgramPage(id, m_context);
     if (!page) {
       Trace("FrameWindow::CreatePages - page %d could not be made\r\n", static_cast<int>(id));
       return false;
@@ -271,7 +252,7 @@ void FrameWindow::Layout() {
         m_tabs->SetBarHeight(skin->TabBarHeight());
         m_tabs->SetFaces(skin->TabFaces());
         if (m_messageArea) m_messageArea->SetFont(skin->Font(2));
-        if (m_menuBar) m_menuBar->SetFont(skin->Font(2));
+        m_menu.SetFont(skin->Font(2));
       }
     }
   }
@@ -294,14 +275,7 @@ void FrameWindow::SwitchToSelectedPage() {
   // call recording; until then a page switch changes no phone setting.
   Trace("FrameWindow::SwitchToSelectedPage - %s\r\n", WideToUtf8(TabText(selected)).c_str());
   page->OnActivate();
-  RebuildToolsMenu();
-}
-
-void FrameWindow::RebuildToolsMenu() {
-  if (!m_tools) return;
-  m_tools->Clear();
-  if (m_current && m_current->ContributeToolsMenu(m_tools.Get())) m_tools->AppendSeparator();
-  m_tools->AppendItem(kMenuDisplayOff, kMenuDisplayOffText);
+  m_menu.RebuildTools(page.Get());
 }
 
 PageId FrameWindow::SelectedPage() {
@@ -352,32 +326,21 @@ void FrameWindow::CloseProgram() {
   Trace("FrameWindow::CloseProgram\r\n");
   for (PageId id : kPageOrder)
     if (Page* page = PageOf(id)) page->OnClose();
-  StopCommandServer();
+  m_channel.Stop();
   // Commands still queued have nothing left to act on.
   if (m_queue)
     while (PopCommand(m_queue.Get())) {
     }
+  // The closed pages make no more runs; the application closes the masters.
+  m_context = PageContext{};
+  m_recording = nullptr;
+  m_playback = nullptr;
   RefPtr<Window> keep(this);
   DestroyWindow();
 }
 
 void FrameWindow::StartCommandServer() {
-  m_server = talvinor::Create<CommandServer>(m_setup.channelName);
-  m_server->SetTarget(Id(), kWmTakeChannelMessage);
-  m_serverRunning = m_server->StartServer();
-  if (m_serverRunning) {
-    Trace("FrameWindow - command server started\r\n");
-  } else {
-    m_server = nullptr;
-    ShowError(kCommandServerStartError);
-  }
-}
-
-void FrameWindow::StopCommandServer() {
-  if (!m_server) return;
-  m_server->StopServer();
-  m_server = nullptr;
-  m_serverRunning = false;
+  if (m_channel.Start(Id(), this)) Trace("FrameWindow - command server started\r\n");
 }
 
 void FrameWindow::UpdateTitle() {
@@ -437,47 +400,7 @@ bool FrameWindow::PreTranslateKey(const WindowMessage& key) {
   // Keys of a dialog or message box over the frame are theirs.
   if (!BelongsToFrame(Window::FromId(key.window))) return false;
   RefPtr<Page> page = m_current;
-  if (!page->OnKeyNavigate(key)) return true;
-  if (key.message != kWmKeyDown) return false;
-  if (key.wParam == kVkUp || key.wParam == kVkDown) {
-    MoveFocus(key.wParam == kVkDown);
-    return true;
-  }
-  if (key.wParam == '0' && (key.lParam & kKeyRepeatBit) == 0) {
-    FocusDefaultControl();
-    return true;
-  }
-  return false;
-}
-
-void FrameWindow::MoveFocus(bool forward) {
-  std::vector<Window*> stops;
-  for (Window* child : m_current->Children()) {
-    if (child->HasStyle(kWsTabStop) && child->IsVisible() && child->IsEnabled() &&
-        m_current->OnFocusChild(child)) {
-      stops.push_back(child);
-    }
-  }
-  // Where the focus is now: one of the stops (or inside one), else the tab bar.
-  Window* focused = Window::FocusedWindow();
-  int at = -1;
-  for (Window* w = focused; w && at < 0; w = w->Parent()) {
-    auto it = std::find(stops.begin(), stops.end(), w);
-    if (it != stops.end()) at = static_cast<int>(it - stops.begin());
-  }
-  const int count = static_cast<int>(stops.size());
-  int next;
-  if (at < 0) {
-    next = forward ? 0 : count - 1;
-  } else {
-    next = forward ? at + 1 : at - 1;
-  }
-  // Past either end lies the tab bar.
-  if (next < 0 || next >= count) {
-    FocusDefaultControl();
-  } else {
-    stops[static_cast<size_t>(next)]->SetFocus();
-  }
+  return m_focus.HandleKey(page.Get(), key);
 }
 
 }  // namespace talvinor

@@ -4,14 +4,17 @@
 #include <functional>
 #include <string>
 
+#include "app/FocusWalker.h"
+#include "app/FrameChannel.h"
+#include "app/FrameMenu.h"
 #include "audio/Master.h"
 #include "command/ChannelBlock.h"
 #include "command/CommandHost.h"
 #include "command/CommandQueue.h"
-#include "command/CommandServer.h"
 #include "ui/Menu.h"
 #include "ui/MenuBar.h"
 #include "ui/Page.h"
+#include "ui/PageContext.h"
 #include "ui/StatusLine.h"
 #include "ui/TabControl.h"
 
@@ -21,27 +24,30 @@ inline constexpr int kPageCount = 5;
 
 // The program's only top-level window: the menu bar, the five pages above
 // the message area and the tab bar at the bottom. It owns the external
-// command queue and the command channel's server, switches pages, routes
-// menu commands and key navigation, keeps the title in step with the
-// recorder and player, and closes the program in order.
+// command queue and its end of the command channel, makes the pages with
+// their context, switches pages, routes menu commands and keys, keeps the
+// title in step with the recorder and player, and closes the program in
+// order. The menu (FrameMenu), the key navigation (FocusWalker) and the
+// channel's server (FrameChannel) are its parts.
 class FrameWindow : public Window, public PageHost, public CommandHost {
   TALVINOR_CLASS_CODES(0x10001003, 0x4000)
 
  public:
   static constexpr int kTabControlId = 1002;
   static constexpr int kMessageAreaId = 1003;
-  static constexpr int kMenuExit = 40001;
-  static constexpr int kMenuDisplayOff = 40010;
+  static constexpr int kMenuExit = FrameMenu::kExit;
+  static constexpr int kMenuDisplayOff = FrameMenu::kDisplayOff;
   static constexpr int kFirstPageMenu = 40020;
   static constexpr int kLastPageMenu = 40090;
   static constexpr const wchar_t* kTitle = L"TALVINOR";
   static constexpr const wchar_t* kDisplayOffUnsupported = L"この端末で画面消灯を制御できません。";
 
-  // Makes the page of a tab; null when it cannot be made.
-  using PageFactory = std::function<RefPtr<Page>(PageId)>;
+  // Makes the page of a tab with what pages are given; null when it cannot
+  // be made.
+  using PageFactory = std::function<RefPtr<Page>(PageId, const PageContext&)>;
 
   struct Setup {
-    PageFactory pages;             // null: the program's own pages (ProgramPage)
+    PageFactory pages;             // null: the program's own pages (MakeProgramPage)
     std::wstring commandLine;      // executed once the frame is up
     std::string channelName = kCommandChannelName;
     int sizeClass = -1;            // the skin's size class; -1: from the screen
@@ -55,6 +61,10 @@ class FrameWindow : public Window, public PageHost, public CommandHost {
   // window could not be made; nothing is left over then.
   bool CreateFrame();
   void SetCommandLine(const std::wstring& commandLine) { m_setup.commandLine = commandLine; }
+  // The engine's masters, given to the pages when they are made; the
+  // recording and playback masters are also what the title reports. Set
+  // before CreateFrame.
+  void SetMasters(RefPtr<CRecWaveIn> recording, RefPtr<CRecWaveOut> playback, RefPtr<ConvertMaster> conversion);
   // The masters whose runs the title reports ("録音中", "再生中").
   void SetActivitySources(RefPtr<Master> recording, RefPtr<Master> playback);
 
@@ -89,14 +99,12 @@ class FrameWindow : public Window, public PageHost, public CommandHost {
   Page* PageOf(PageId page) const { return m_pages[static_cast<size_t>(page)].Get(); }
   Page* Current() const { return m_current.Get(); }
   TabControl* Tabs() const { return m_tabs.Get(); }
-  MenuBar* Bar() const { return m_menuBar.Get(); }
-  Menu* ToolsMenu() const { return m_tools.Get(); }
+  MenuBar* Bar() const { return m_menu.Bar(); }
+  Menu* ToolsMenu() const { return m_menu.Tools(); }
   CommandQueue* Queue() const { return m_queue.Get(); }
-  bool IsServerRunning() const { return m_serverRunning; }
+  bool IsServerRunning() const { return m_channel.IsRunning(); }
   bool IsClosing() const { return m_closing; }
 
-  // The program's page of a tab.
-  static RefPtr<Page> ProgramPage(PageId page);
   // The tab caption of a page.
   static const wchar_t* TabText(PageId page);
 
@@ -111,19 +119,16 @@ class FrameWindow : public Window, public PageHost, public CommandHost {
   intptr_t OnNotify(const ControlNotify& notify);
   void OnCloseRequest();
   void Layout();
-  void RebuildToolsMenu();
-  void MoveFocus(bool forward);
   bool BelongsToFrame(Window* window) const;
   void StartCommandServer();
-  void StopCommandServer();
   void ShowMessage(const std::wstring& text, ColorRef colour, const char* kind);
 
   Setup m_setup;
-  RefPtr<MenuBar> m_menuBar;  // null when the bar could not be made
-  RefPtr<Menu> m_tools;
+  FrameMenu m_menu;
+  FocusWalker m_focus{this};
+  FrameChannel m_channel;
+  PageContext m_context;  // what the pages are made with; cleared once they are closed
   RefPtr<CommandQueue> m_queue;
-  RefPtr<CommandServer> m_server;
-  bool m_serverRunning = false;
   RefPtr<TabControl> m_tabs;
   RefPtr<StatusLine> m_messageArea;
   std::array<RefPtr<Page>, kPageCount> m_pages;  // by PageId

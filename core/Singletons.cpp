@@ -20,7 +20,12 @@ std::array<RefPtr<RefObject>, kSingletonSlotCount>& Slots() {
 
 uintptr_t g_mainWindow = 0;  // guarded by TableMutex()
 
-constexpr int kTeardownOrder[] = {12, 15, 16, 6, 10, 11, 8, 7, 9, 14, 13};
+constexpr SingletonSlot kTeardownOrder[] = {
+    SingletonSlot::Settings,       SingletonSlot::SettingsParser, SingletonSlot::CharacterTable,
+    SingletonSlot::SkinResources,  SingletonSlot::ManualLayout,   SingletonSlot::SettingsLayout,
+    SingletonSlot::PlayerLayout,   SingletonSlot::RecorderLayout, SingletonSlot::MemoLayout,
+    SingletonSlot::VolumeBoostFilter, SingletonSlot::SmoothingFilter,
+};
 
 }  // namespace
 
@@ -55,7 +60,7 @@ void SetMainWindowHandle(uintptr_t handle) {
 }
 
 void ReleaseSingletons() {
-  for (int slot : kTeardownOrder) SetSingletonObject(slot, nullptr);
+  for (SingletonSlot slot : kTeardownOrder) SetSingletonObject(static_cast<int>(slot), nullptr);
   SetMainWindowHandle(0);
 }
 

@@ -8,13 +8,19 @@ namespace talvinor {
 // Process-wide services live in a fixed table of slots until teardown.
 enum class SingletonSlot : int {
   MainWindow = 5,        // plain window id (not counted): owner of message boxes
-  SkinFirst = 6,         // 6-11: skin resources
-  SkinLast = 11,
+  SkinResources = 6,     // fonts, bitmap and frame metrics
+  RecorderLayout = 7,    // 7-11: one page layout per skinned page
+  PlayerLayout = 8,
+  MemoLayout = 9,
+  ManualLayout = 10,
+  SettingsLayout = 11,
   Settings = 12,         // CONFIG
   SmoothingFilter = 13,  // the shared playback filters
   VolumeBoostFilter = 14,
   SettingsParser = 15,   // holds the character table (16)
   CharacterTable = 16,
+  SkinFirst = SkinResources,  // the skin's slots, 6-11
+  SkinLast = SettingsLayout,
 };
 
 inline constexpr int kSingletonSlotCount = 17;
@@ -33,8 +39,9 @@ RefPtr<T> GetOrCreateSingleton(SingletonSlot slot);
 uintptr_t GetMainWindowHandle();
 void SetMainWindowHandle(uintptr_t handle);
 
-// Releases every slot in the fixed teardown order:
-// 12, 15, 16, 6, 10, 11, 8, 7, 9, 14, 13.
+// Releases every slot in the fixed teardown order: the settings, the
+// settings parser and its table, the skin resources, the manual, settings,
+// player, recorder and memo layouts, the volume boost and smoothing filters.
 void ReleaseSingletons();
 
 // Internal: serialises creation for GetOrCreateSingleton.

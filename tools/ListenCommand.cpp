@@ -2,7 +2,6 @@
 // receives and what the program would make of it.
 #include <csignal>
 #include <cstdio>
-#include <cwchar>
 #include <memory>
 #include <string>
 
@@ -10,9 +9,9 @@
 #include "command/CommandQueue.h"
 #include "command/CommandServer.h"
 #include "core/TrimBlanks.h"
-#include "platform/Unicode.h"
 #include "platform/window/HeadlessMessageQueue.h"
 #include "tools/CliCommands.h"
+#include "tools/TerminalText.h"
 
 namespace talvinor::cli {
 
@@ -21,24 +20,6 @@ namespace {
 volatile std::sig_atomic_t g_stopListening = 0;
 
 void OnStopSignal(int) { g_stopListening = 1; }
-
-// Program text in the terminal's encoding (UTF-8 without a locale).
-std::string ToTerminalText(const std::wstring& text) {
-  if (MB_CUR_MAX == 1) return WideToUtf8(text);
-  std::string out;
-  std::mbstate_t state{};
-  char buffer[MB_LEN_MAX];
-  for (wchar_t c : text) {
-    size_t n = std::wcrtomb(buffer, c, &state);
-    if (n == static_cast<size_t>(-1)) {
-      out += '?';
-      state = std::mbstate_t{};
-    } else {
-      out.append(buffer, n);
-    }
-  }
-  return out;
-}
 
 int RunListen(int count) {
   HeadlessMessageQueue window;
@@ -65,12 +46,12 @@ int RunListen(int count) {
     if (!server->Receive(&message)) continue;
     ++received;
     std::wstring text = ChannelText::Decode(message);
-    std::printf("received \"%s\" (%zu bytes)\n", ToTerminalText(text).c_str(), message.size());
+    std::printf("received \"%s\" (%zu bytes)\n", ToTerminal(text).c_str(), message.size());
     TrimBlanks(text);
     if (text.empty()) {
       std::printf("  empty: the window comes to the foreground\n");
     } else {
-      std::printf("  %s\n", ToTerminalText(DescribeParseResult(ParseCommand(text))).c_str());
+      std::printf("  %s\n", ToTerminal(DescribeParseResult(ParseCommand(text))).c_str());
     }
     std::fflush(stdout);
   }

@@ -1,7 +1,5 @@
 #include "tools/MasterSession.h"
 
-#include <cwchar>
-
 #include "core/ProgramPaths.h"
 #include "platform/ConsoleInput.h"
 #include "platform/Terminal.h"
@@ -11,6 +9,7 @@
 #include "settings/ConfigStore.h"
 #include "settings/ConfigValidation.h"
 #include "settings/WaveDeviceQuery.h"
+#include "tools/TerminalText.h"
 
 namespace talvinor::cli {
 
@@ -19,25 +18,6 @@ constexpr uint32_t kTickMs = 100;
 bool g_progressDrawn = false;  // the UI thread of the tool only
 
 void PrintTrace(const char* line) { std::fputs(line, stderr); }
-
-// Program text in the terminal's encoding: the locale's multibyte form, or
-// UTF-8 when the locale has none.
-std::string ToTerminal(const std::wstring& text) {
-  if (MB_CUR_MAX == 1) return WideToUtf8(text);
-  std::string out;
-  std::mbstate_t state{};
-  char buffer[MB_LEN_MAX];
-  for (wchar_t c : text) {
-    size_t n = std::wcrtomb(buffer, c, &state);
-    if (n == static_cast<size_t>(-1)) {
-      out += '?';
-      state = std::mbstate_t{};
-    } else {
-      out.append(buffer, n);
-    }
-  }
-  return out;
-}
 
 void ClearProgress() {
   if (!g_progressDrawn) return;

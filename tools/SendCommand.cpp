@@ -3,7 +3,6 @@
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
-#include <cwchar>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -15,33 +14,11 @@
 #include "command/CommandLine.h"
 #include "platform/Unicode.h"
 #include "tools/CliCommands.h"
+#include "tools/TerminalText.h"
 
 namespace talvinor::cli {
 
 namespace {
-
-// An argument in the terminal's encoding as program text.
-std::wstring FromTerminal(const std::string& bytes) {
-  if (MB_CUR_MAX == 1) return Utf8ToWide(bytes);
-  std::wstring text;
-  std::mbstate_t state{};
-  const char* p = bytes.data();
-  const char* end = p + bytes.size();
-  while (p < end) {
-    wchar_t c = 0;
-    size_t n = std::mbrtowc(&c, p, static_cast<size_t>(end - p), &state);
-    if (n == static_cast<size_t>(-1) || n == static_cast<size_t>(-2)) {
-      c = 0xFFFD;
-      n = 1;
-      state = std::mbstate_t{};
-    } else if (n == 0) {
-      n = 1;
-    }
-    text += c;
-    p += n;
-  }
-  return text;
-}
 
 int RunSend(const std::vector<std::string>& words) {
   std::vector<std::wstring> arguments;

@@ -2,7 +2,6 @@
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
-#include <cwchar>
 #include <string>
 
 #include "core/ProgramPaths.h"
@@ -12,29 +11,11 @@
 #include "settings/SettingsFormat.h"
 #include "settings/WaveDeviceQuery.h"
 #include "tools/CliCommands.h"
+#include "tools/TerminalText.h"
 
 namespace talvinor::cli {
 
 namespace {
-
-// Program text in the terminal's encoding: the locale's multibyte form, or
-// UTF-8 when the locale has none (the "C" locale of scripts and CI).
-std::string ToTerminal(const std::wstring& text) {
-  if (MB_CUR_MAX == 1) return WideToUtf8(text);
-  std::string out;
-  std::mbstate_t state{};
-  char buffer[MB_LEN_MAX];
-  for (wchar_t c : text) {
-    size_t n = std::wcrtomb(buffer, c, &state);
-    if (n == static_cast<size_t>(-1)) {
-      out += '?';
-      state = std::mbstate_t{};
-    } else {
-      out.append(buffer, n);
-    }
-  }
-  return out;
-}
 
 void Print(std::FILE* stream, const std::wstring& text) {
   std::string bytes = ToTerminal(text);

@@ -15,8 +15,19 @@
 namespace talvinor {
 
 RefPtr<PageLayout> PageLayout::Get(SkinPage page) {
-  const int slot = static_cast<int>(SingletonSlot::SkinFirst) + 1 + static_cast<int>(page);
-  return GetOrCreateSingleton<PageLayout>(static_cast<SingletonSlot>(slot));
+  switch (page) {
+    case SkinPage::Recorder:
+      return GetOrCreateSingleton<PageLayout>(SingletonSlot::RecorderLayout);
+    case SkinPage::Player:
+      return GetOrCreateSingleton<PageLayout>(SingletonSlot::PlayerLayout);
+    case SkinPage::Memo:
+      return GetOrCreateSingleton<PageLayout>(SingletonSlot::MemoLayout);
+    case SkinPage::Manual:
+      return GetOrCreateSingleton<PageLayout>(SingletonSlot::ManualLayout);
+    case SkinPage::Settings:
+      return GetOrCreateSingleton<PageLayout>(SingletonSlot::SettingsLayout);
+  }
+  return nullptr;
 }
 
 void PageLayout::Clear() {

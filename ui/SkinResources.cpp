@@ -47,7 +47,7 @@ bool SkinResources::BitmapPath(SkinVariant variant, std::wstring* path) {
   return true;
 }
 
-RefPtr<SkinResources> SkinResources::Get() { return GetOrCreateSingleton<SkinResources>(SingletonSlot::SkinFirst); }
+RefPtr<SkinResources> SkinResources::Get() { return GetOrCreateSingleton<SkinResources>(SingletonSlot::SkinResources); }
 
 const FontSpec& SkinResources::Font(int number) const {
   if (number < 1 || number > 6) number = 2;

@@ -12,7 +12,7 @@ QWidget* StaticText::CreateWidget(QWidget* parent, const std::wstring& text, uin
   Qt::Alignment align = Qt::AlignLeft;
   if ((style & 0x3) == kSsCenter) align = Qt::AlignHCenter;
   if ((style & 0x3) == kSsRight) align = Qt::AlignRight;
-  label->setAlignment(align | Qt::AlignTop);
+  label->setAlignment(align | ((style & kSsCenterImage) ? Qt::AlignVCenter : Qt::AlignTop));
   label->setWordWrap((style & 0x3) != 0 || text.find(L'\n') != std::wstring::npos);
   label->setFocusPolicy(Qt::NoFocus);
   return label;

@@ -6,6 +6,7 @@ namespace talvinor {
 inline constexpr uint32_t kSsLeft = 0x0;
 inline constexpr uint32_t kSsCenter = 0x1;
 inline constexpr uint32_t kSsRight = 0x2;
+inline constexpr uint32_t kSsCenterImage = 0x200;  // the text vertically centred in the label
 
 // "STATIC": a label (style 0x54000001 centres it). Drawn transparent unless
 // given opaque colours.

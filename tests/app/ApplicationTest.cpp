@@ -3,10 +3,11 @@
 #include <fstream>
 #include <thread>
 
+#include "app/Application.h"
 #include "app/FrameTestSupport.h"
+#include "app/ProgramPages.h"
 #include "command/ChannelText.h"
 #include "command/CommandServer.h"
-#include "app/Application.h"
 #include "platform/window/HeadlessMessageQueue.h"
 #include "settings/ConfigStore.h"
 #include "support/ScriptedMessageBox.h"
@@ -146,6 +147,29 @@ TEST(Application, AMissingSettingsFileIsNoFailureAndTeardownReleasesEverything) 
   InstanceLock next;
   EXPECT_EQ(next.Acquire(instance.options.instanceKey), InstanceLockResult::Acquired) << "the key was given back";
   app->Teardown();  // twice is harmless
+}
+
+TEST(Application, EveryPageIsMadeWithTheRunsMastersTheFrameAndItsCommandQueue) {
+  TestInstance instance;
+  std::vector<PageContext> contexts;
+  instance.options.pages = [&](PageId id, const PageContext& context) {
+    contexts.push_back(context);
+    return MakeProgramPage(id, context);
+  };
+  auto app = Create<Application>(instance.options);
+  ASSERT_TRUE(app->Init(L""));
+  ASSERT_TRUE(app->Start());
+  ASSERT_EQ(contexts.size(), static_cast<size_t>(kPageCount));
+  ASSERT_TRUE(app->RecordingMaster() && app->PlaybackMaster() && app->ConversionMaster());
+  for (const PageContext& context : contexts) {
+    EXPECT_EQ(context.recordingMaster.Get(), app->RecordingMaster().Get());
+    EXPECT_EQ(context.playbackMaster.Get(), app->PlaybackMaster().Get());
+    EXPECT_EQ(context.conversionMaster.Get(), app->ConversionMaster().Get());
+    EXPECT_EQ(context.host, static_cast<PageHost*>(app->Frame()));
+    EXPECT_EQ(context.commands.Get(), app->Frame()->Queue());
+  }
+  contexts.clear();
+  app->Teardown();
 }
 
 TEST(Application, AnExitOnTheCommandLineEndsTheLoopInOrder) {

@@ -13,18 +13,16 @@
 #include <string>
 #include <vector>
 
-#include "command/Command.h"
 #include "app/FrameWindow.h"
+#include "app/ProgramPages.h"
+#include "command/Command.h"
 #include "core/ProgramPaths.h"
 #include "core/Singletons.h"
 #include "support/TempFolder.h"
+#include "support/UiWaitUntil.h"
 #include "ui/Button.h"
 
 namespace talvinor::testing {
-
-inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
-  return QTest::qWaitFor(done, timeoutMs);
-}
 
 // A name no other test or test run uses, for channels and locks.
 inline std::string UniqueName(const std::string& what) {
@@ -103,9 +101,9 @@ struct TestFrame {
     setup.channelName = UniqueName("frame");
     setup.sizeClass = 17;  // quarter VGA
     setup.quit = [this](int code) { quits.push_back(code); };
-    setup.pages = [this](PageId id) -> RefPtr<Page> {
+    setup.pages = [this](PageId id, const PageContext& context) -> RefPtr<Page> {
       log.push_back("make " + std::to_string(static_cast<int>(id)));
-      if (realManual && id == PageId::Manual) return FrameWindow::ProgramPage(id);
+      if (realManual && id == PageId::Manual) return MakeProgramPage(id, context);
       auto page = Create<TestPage>(id, &log);
       if (prepare) prepare(*page);
       pages[static_cast<size_t>(id)] = page;

@@ -90,7 +90,7 @@ TEST(FrameWindow, BuildsItsPagesTabsAndMessageAreaInOrder) {
 TEST(FrameWindow, APageThatCannotBeMadeAbortsTheFrame) {
   for (bool failCreate : {false, true}) {
     TestFrame t;
-    t.setup.pages = [&](PageId id) -> RefPtr<Page> {
+    t.setup.pages = [&](PageId id, const PageContext&) -> RefPtr<Page> {
       if (id != PageId::Memo) return Create<TestPage>(id, &t.log);
       if (!failCreate) return nullptr;  // no object at all
       auto page = Create<TestPage>(id, &t.log);

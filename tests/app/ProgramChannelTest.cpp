@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "app/ProgramProcess.h"
+#include "support/ProgramProcess.h"
 #include "support/TempFolder.h"
 
 namespace talvinor {

@@ -4,12 +4,12 @@
 #include <thread>
 
 #include "command/ChannelTestSupport.h"
-#include "platform/ipc/ChildProcess.h"
 #include "command/CommandClient.h"
 #include "platform/ManualResetEvent.h"
 #include "platform/ipc/NamedEvent.h"
 #include "platform/ipc/NamedSemaphore.h"
 #include "platform/ipc/SharedMemoryBlock.h"
+#include "support/ChildProcess.h"
 
 namespace talvinor {
 namespace {

@@ -2,9 +2,7 @@
 
 #include <cstring>
 
-#include "core/CriticalSectionObject.h"
 #include "core/MemoryBuffer.h"
-#include "core/ScopedLock.h"
 
 namespace talvinor {
 namespace {
@@ -47,27 +45,6 @@ TEST(MemoryBuffer, FamilyCodesAnswerQueries) {
   EXPECT_TRUE(l->IsKindOf(0x1302));
   EXPECT_TRUE(l->IsKindOf(0x1300));
   EXPECT_NE(l->GetPointer(), nullptr);  // an empty buffer still has a valid block
-}
-
-TEST(ScopedLock, HoldsTheLockForItsLifeAndIsReentrantOnOneThread) {
-  RefPtr<CriticalSectionObject> cs = Create<CriticalSectionObject>();
-  {
-    RefPtr<ScopedLock> guard = Create<ScopedLock>(cs);
-    EXPECT_EQ(cs->ReferenceWord() & RefObject::kCountMask, 2u);
-    RefPtr<ScopedLock> inner = Create<ScopedLock>(cs);  // same thread: no deadlock
-    bool otherGot = true;
-    std::thread t([&] { otherGot = cs->TryLock(); });
-    t.join();
-    EXPECT_FALSE(otherGot);
-  }
-  EXPECT_EQ(cs->ReferenceWord() & RefObject::kCountMask, 1u);
-  bool otherGot = false;
-  std::thread t([&] {
-    otherGot = cs->TryLock();
-    if (otherGot) cs->Unlock();
-  });
-  t.join();
-  EXPECT_TRUE(otherGot);
 }
 
 }  // namespace

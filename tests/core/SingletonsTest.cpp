@@ -2,7 +2,6 @@
 
 #include <vector>
 
-#include "core/ProgramPaths.h"
 #include "core/Singletons.h"
 
 namespace talvinor {
@@ -34,21 +33,6 @@ TEST(Singletons, GetterCreatesOnceAndTeardownFollowsTheFixedOrder) {
   EXPECT_EQ(g_released, (std::vector<int>{12, 15, 16, 6, 10, 11, 8, 7, 9, 14, 13}));
   EXPECT_EQ(GetMainWindowHandle(), 0u);
   EXPECT_FALSE(GetSingletonObject(12));
-}
-
-TEST(ProgramPaths, SettingsPathHasExactlyOneSeparatorBeforeTheFileName) {
-  std::wstring folder;
-  ASSERT_TRUE(GetProgramFolder(&folder));
-  EXPECT_FALSE(folder.empty());
-  EXPECT_NE(folder.back(), L'/');
-  OverrideProgramFolder(L"/opt/talvinor/");
-  std::wstring path;
-  ASSERT_TRUE(GetSettingsPath(&path));
-  EXPECT_EQ(path, L"/opt/talvinor/talvinor.ini");
-  OverrideProgramFolder(L"/");  // the root keeps a single separator
-  ASSERT_TRUE(GetSettingsPath(&path));
-  EXPECT_EQ(path, L"/talvinor.ini");
-  OverrideProgramFolder(L"");
 }
 
 }  // namespace

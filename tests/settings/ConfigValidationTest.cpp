@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "settings/ConfigValidation.h"
-#include "settings/WaveFormatTable.h"
 
 namespace talvinor {
 namespace {
@@ -14,24 +13,7 @@ RefPtr<CONFIG_SCENE> Scene(uint32_t codec, uint32_t qualityMode) {
   return scene;
 }
 
-TEST(WaveFormatTable, ThirtyTwoFormatsWithTheirGroupsCapabilityBits) {
-  EXPECT_EQ(WaveFormats().size(), 32u);
-  const WaveFormatEntry* f = FindWaveFormat(38);
-  ASSERT_NE(f, nullptr);
-  EXPECT_EQ(f->capabilityBit, 0x400u);
-  EXPECT_EQ(f->rate, 32000u);
-  EXPECT_EQ(f->channels, 1u);
-  EXPECT_EQ(f->bits, 16u);
-  EXPECT_EQ(FindWaveFormat(31)->rate, 8000u);
-  EXPECT_EQ(FindWaveFormat(31)->capabilityBit, 0x8u);
-  EXPECT_EQ(FindWaveFormat(13)->capabilityBit, 0x20u);
-  EXPECT_EQ(FindWaveFormat(20), nullptr);
-  for (const auto& entry : WaveFormats()) {
-    EXPECT_EQ(entry.channels, (entry.number % 4 == 1 || entry.number % 4 == 3) ? 2u : 1u) << entry.number;
-  }
-}
-
-TEST(ValidateScene, PresetChoosesTheFirstFormatTheDeviceSupports) {
+TEST(ConfigValidation, PresetChoosesTheFirstFormatTheDeviceSupports) {
   // Speex, quality mode 2, on a device with 0x400: 32000 Hz mono 16-bit.
   auto speex = Scene(kCodecSpeex, 2);
   speex->m_RecSpxQuality = 3;
@@ -66,7 +48,7 @@ TEST(ValidateScene, PresetChoosesTheFirstFormatTheDeviceSupports) {
   EXPECT_EQ(high->m_RecSpxComplexity, 4u);
 }
 
-TEST(ValidateScene, DeviceWithoutAnyCandidateFallsBackToFormatZero) {
+TEST(ConfigValidation, DeviceWithoutAnyCandidateFallsBackToFormatZero) {
   auto scene = Scene(kCodecSpeex, 2);
   EXPECT_FALSE(ValidateScene(scene.Get(), 0x0));
   EXPECT_EQ(scene->m_SampleRate, 6615u);
@@ -74,7 +56,7 @@ TEST(ValidateScene, DeviceWithoutAnyCandidateFallsBackToFormatZero) {
   EXPECT_EQ(scene->m_Cnannels, 1u);
 }
 
-TEST(ValidateScene, UnreadableCapabilitiesKeepTheStoredFormatWithoutARepair) {
+TEST(ConfigValidation, UnreadableCapabilitiesKeepTheStoredFormatWithoutARepair) {
   auto scene = Scene(kCodecSpeex, 2);
   scene->m_Cnannels = 2;
   scene->m_SampleBits = 16;
@@ -94,7 +76,7 @@ TEST(ValidateScene, UnreadableCapabilitiesKeepTheStoredFormatWithoutARepair) {
   EXPECT_EQ(bad->m_SampleRate, 11025u);
 }
 
-TEST(ValidateScene, OutOfRangeValuesAreRepaired) {
+TEST(ConfigValidation, OutOfRangeValuesAreRepaired) {
   auto scene = Scene(7, 9);
   scene->m_Name = L" \t\x3000 ";
   scene->m_RecTelUse = 4;
@@ -137,7 +119,7 @@ TEST(ValidateScene, OutOfRangeValuesAreRepaired) {
   EXPECT_TRUE(ValidateScene(fine.Get(), 0xFFF));
 }
 
-TEST(ValidateConfig, ConfigRepairsFollowTheirRanges) {
+TEST(ConfigValidation, ConfigRepairsFollowTheirRanges) {
   auto c = Create<CONFIG>();
   c->m_WaveOutId = 3;
   c->m_WaveInId = 1;
@@ -182,7 +164,7 @@ TEST(ValidateConfig, ConfigRepairsFollowTheirRanges) {
   EXPECT_EQ(limits->m_MemoSrcLast, 1000u);
 }
 
-TEST(ValidateConfig, ScenesUseTheCapabilitiesOfTheStoredInputDevice) {
+TEST(ConfigValidation, ScenesUseTheCapabilitiesOfTheStoredInputDevice) {
   struct TwoDevices : WaveDeviceQuery {
     uint32_t InputDeviceCount() override { return 2; }
     uint32_t OutputDeviceCount() override { return 1; }
@@ -198,7 +180,7 @@ TEST(ValidateConfig, ScenesUseTheCapabilitiesOfTheStoredInputDevice) {
   EXPECT_EQ(c->m_RecSceneList[0]->m_SampleRate, 32000u);
 }
 
-TEST(ValidateConfig, WithoutACaptureDeviceTheScenesStayAsStored) {
+TEST(ConfigValidation, WithoutACaptureDeviceTheScenesStayAsStored) {
   auto c = Create<CONFIG>();
   c->m_RecSceneList[2]->m_SampleRate = 48000;
   c->m_RecSceneList[2]->m_Cnannels = 2;
@@ -224,7 +206,7 @@ TEST(ValidateConfig, WithoutACaptureDeviceTheScenesStayAsStored) {
   EXPECT_EQ(deaf->m_RecSceneList[3]->m_SampleRate, 8820u);  // custom scene untouched
 }
 
-TEST(ValidateConfig, DefaultScenesNeedNoFormatRepairOnACapableDevice) {
+TEST(ConfigValidation, DefaultScenesNeedNoFormatRepairOnACapableDevice) {
   auto c = Create<CONFIG>();
   auto all = Create<FixedWaveDeviceQuery>(1u, 1u, std::optional<uint32_t>(0xFFF));
   ValidateConfig(c.Get(), all.Get());

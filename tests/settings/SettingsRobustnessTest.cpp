@@ -6,8 +6,8 @@
 #include "settings/ConfigStore.h"
 #include "settings/SettingsFormat.h"
 #include "settings/SettingsParserService.h"
+#include "settings/SettingsTestSupport.h"
 #include "support/TempFolder.h"
-#include "tests/settings/SettingsTestSupport.h"
 
 namespace talvinor {
 namespace {

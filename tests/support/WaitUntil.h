@@ -9,7 +9,8 @@
 namespace talvinor::testing {
 
 // Waits up to `timeoutMs` for `condition`, testing every millisecond. For
-// threads that need no event loop; the window tests pump Qt's events instead.
+// threads that need no event loop; the window tests pump Qt's events instead
+// (UiWaitUntil.h).
 inline bool WaitUntil(const std::function<bool()>& condition, uint32_t timeoutMs = 5000) {
   uint32_t start = GetTickCount();
   while (!condition()) {

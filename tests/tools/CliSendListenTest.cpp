@@ -4,7 +4,7 @@
 #include <string>
 
 #include "command/CommandClient.h"
-#include "command/Subprocess.h"
+#include "support/Subprocess.h"
 
 namespace talvinor {
 namespace {

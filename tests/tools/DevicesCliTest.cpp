@@ -11,27 +11,12 @@
 #include "settings/Config.h"
 #include "settings/SettingsFormat.h"
 #include "support/TempFolder.h"
+#include "tools/CliTestSupport.h"
 
 namespace talvinor {
 namespace {
 
 using namespace testing;
-
-struct CliRun {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-CliRun Shell(const TempFolder& folder, const std::string& command) {
-  std::string line = "cd '" + folder.Path() + "' && " + command + " >out.txt 2>err.txt";
-  CliRun run;
-  int raw = std::system(line.c_str());
-  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  run.out = ReadBytes(folder.File("out.txt"));
-  run.err = ReadBytes(folder.File("err.txt"));
-  return run;
-}
 
 const std::string kCli = "LC_ALL=C.UTF-8 '" TALVINOR_CLI_PATH "'";
 

@@ -6,28 +6,12 @@
 #include "codec/OggTestSupport.h"
 #include "platform/CodePage.h"
 #include "support/TempFolder.h"
+#include "tools/CliTestSupport.h"
 
 namespace talvinor {
 namespace {
 
 using namespace testing;
-
-struct CliRun {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-CliRun Cli(const TempFolder& folder, const std::string& arguments) {
-  std::string line = "cd " + Quote(folder.Path()) + " && LC_ALL=C.UTF-8 " + Quote(TALVINOR_CLI_PATH) + " " +
-                     arguments + " >out.txt 2>err.txt";
-  CliRun run;
-  int raw = std::system(line.c_str());
-  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  run.out = ReadFile(folder.File("out.txt"));
-  run.err = ReadFile(folder.File("err.txt"));
-  return run;
-}
 
 TEST(OggCliTest, ConvertWritesOggAndSpxWithTheGivenSettingsAndTagsAndReadsThemBack) {
   TempFolder folder;

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 
 #include "platform/CodePage.h"
@@ -10,26 +9,14 @@
 #include "settings/SettingsParserService.h"
 #include "support/TempFolder.h"
 #include "settings/SettingsTestSupport.h"
+#include "tools/CliTestSupport.h"
 
 namespace talvinor {
 namespace {
 
-struct CliRun {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
+using testing::CliRun;
 
-CliRun RunCli(const testing::TempFolder& folder, const std::string& arguments) {
-  std::string command = "LC_ALL=C.UTF-8 '" TALVINOR_CLI_PATH "' " + arguments + " >'" + folder.File("out") + "' 2>'" +
-                        folder.File("err") + "'";
-  CliRun run;
-  int raw = std::system(command.c_str());
-  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  run.out = testing::ReadBytes(folder.File("out"));
-  run.err = testing::ReadBytes(folder.File("err"));
-  return run;
-}
+CliRun RunCli(const testing::TempFolder& folder, const std::string& arguments) { return testing::Cli(folder, arguments); }
 
 TEST(SettingsCli, ShowPrintsTheSavedTextInUtf8WithRepairsAndDefaultsApplied) {
   testing::TempFolder folder;

@@ -104,7 +104,7 @@ TEST_F(StatusLineTest, ZeroFadeTimeShowsTheNormalBackgroundWithoutDividing) {
   ASSERT_TRUE(WaitUntil([&] { return line->Shown() == StatusShown::Normal; }));
 }
 
-TEST(StatusLineBlend, WeightsRunFromNormalToFlash) {
+TEST_F(StatusLineTest, BlendWeightsRunFromNormalToFlash) {
   EXPECT_EQ(StatusLine::Blend(0xFFFFFF, kError, 256), kError);
   EXPECT_EQ(StatusLine::Blend(0xFFFFFF, kError, 0), 0xFFFFFFu);
   // Half way per channel: red 255, green (255 + 64) / 2, blue (255 + 64) / 2.

@@ -4,15 +4,10 @@
 #include <functional>
 #include <vector>
 
+#include "support/UiWaitUntil.h"
 #include "ui/Window.h"
 
 namespace talvinor::testing {
-
-// Handles events until `done` holds or `timeoutMs` passed; the result is
-// whether it holds.
-inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
-  return QTest::qWaitFor(done, timeoutMs);
-}
 
 // A window that records every message it handles.
 class RecordingWindow : public Window {

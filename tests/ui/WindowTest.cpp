@@ -25,7 +25,7 @@ RefPtr<RecordingWindow> TopLevel() {
   return window;
 }
 
-TEST(QtWindow, PostsFromOtherThreadsArriveInOrderOnTheUiThread) {
+TEST(Window, PostsFromOtherThreadsArriveInOrderOnTheUiThread) {
   RefPtr<RecordingWindow> window = TopLevel();
   const WindowId id = window->Id();
   std::thread poster([id] {
@@ -40,7 +40,7 @@ TEST(QtWindow, PostsFromOtherThreadsArriveInOrderOnTheUiThread) {
   }
 }
 
-TEST(QtWindow, PostsToAClosedWindowAreDroppedEvenWhenAlreadyQueued) {
+TEST(Window, PostsToAClosedWindowAreDroppedEvenWhenAlreadyQueued) {
   RefPtr<RecordingWindow> window = TopLevel();
   const WindowId id = window->Id();
   ASSERT_TRUE(PostMessage(id, kWmRunCommandQueue, 0, 0));  // queued, not yet handled
@@ -67,7 +67,7 @@ TEST(QtWindow, PostsToAClosedWindowAreDroppedEvenWhenAlreadyQueued) {
   EXPECT_FALSE(IsWindow(racedId));
 }
 
-TEST(QtWindow, WidgetDeletedByQtClearsTheBinding) {
+TEST(Window, WidgetDeletedByQtClearsTheBinding) {
   RefPtr<RecordingWindow> parent = TopLevel();
   RefPtr<RecordingWindow> child = Create<RecordingWindow>();
   ASSERT_TRUE(child->Create(L"", kWsChild | kWsVisible, {0, 0, 10, 10}, parent.Get(), 5));
@@ -78,7 +78,7 @@ TEST(QtWindow, WidgetDeletedByQtClearsTheBinding) {
   EXPECT_FALSE(PostMessage(childId, kWmPaint, 0, 0));
 }
 
-TEST(QtWindow, TimersTickWithTheirIdAndAreReplacedAndKilled) {
+TEST(Window, TimersTickWithTheirIdAndAreReplacedAndKilled) {
   RefPtr<RecordingWindow> window = TopLevel();
   ASSERT_TRUE(window->SetTimer(1, 10));
   ASSERT_TRUE(window->SetTimer(7, 10));
@@ -99,7 +99,7 @@ TEST(QtWindow, TimersTickWithTheirIdAndAreReplacedAndKilled) {
   EXPECT_TRUE(window->Only(kWmTimer).empty());
 }
 
-TEST(QtWindow, CreateAnsweredWithMinusOneFailsAndLeavesNoWindow) {
+TEST(Window, CreateAnsweredWithMinusOneFailsAndLeavesNoWindow) {
   RefPtr<RecordingWindow> window = Create<RecordingWindow>();
   window->createAnswer = -1;
   EXPECT_FALSE(window->Create(L"", 0, {0, 0, 10, 10}, nullptr, 0));
@@ -107,7 +107,7 @@ TEST(QtWindow, CreateAnsweredWithMinusOneFailsAndLeavesNoWindow) {
   EXPECT_EQ(window->Only(kWmDestroy).size(), 1u);
 }
 
-TEST(QtWindow, CloseRequestIsTheWindowsDecision) {
+TEST(Window, CloseRequestIsTheWindowsDecision) {
   RefPtr<RecordingWindow> window = TopLevel();
   window->refuseClose = true;
   window->Widget()->window()->close();
@@ -118,7 +118,7 @@ TEST(QtWindow, CloseRequestIsTheWindowsDecision) {
   EXPECT_FALSE(window->IsCreated());  // the default handling destroys it
 }
 
-TEST(QtWindow, ControlsAndMenusSendCommandsToTheirOwner) {
+TEST(Window, ControlsAndMenusSendCommandsToTheirOwner) {
   RefPtr<RecordingWindow> frame = TopLevel();
   RefPtr<Button> button = Create<Button>();
   ASSERT_TRUE(button->Create(L"OK", kWsChild | kWsVisible | kWsTabStop, {4, 4, 60, 24}, frame.Get(), 1302));
@@ -152,7 +152,7 @@ TEST(QtWindow, ControlsAndMenusSendCommandsToTheirOwner) {
   EXPECT_EQ(tools->ItemId(2), 40010);
 }
 
-TEST(QtWindow, ChildrenComeInCreationOrderAndDieWithTheirParent) {
+TEST(Window, ChildrenComeInCreationOrderAndDieWithTheirParent) {
   RefPtr<RecordingWindow> frame = TopLevel();
   RefPtr<RecordingWindow> page = Create<RecordingWindow>();
   ASSERT_TRUE(page->Create(L"", kWsChild | kWsVisible, {0, 0, 240, 200}, frame.Get(), 0));
@@ -175,7 +175,7 @@ TEST(QtWindow, ChildrenComeInCreationOrderAndDieWithTheirParent) {
   EXPECT_FALSE(IsWindow(buttonId));
 }
 
-TEST(QtWindow, KeyHookSeesKeysFirstWithTheFocusedWindow) {
+TEST(Window, KeyHookSeesKeysFirstWithTheFocusedWindow) {
   RefPtr<RecordingWindow> frame = TopLevel();
   RefPtr<Button> button = Create<Button>();
   ASSERT_TRUE(button->Create(L"x", kWsChild | kWsVisible | kWsTabStop, {0, 0, 40, 20}, frame.Get(), 9));

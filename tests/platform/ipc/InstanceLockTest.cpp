@@ -87,7 +87,7 @@ TEST_F(InstanceLockTest, NamesThatWouldLeaveTheFolderAreRefused) {
   EXPECT_FALSE(lock.IsHeld());
 }
 
-TEST(InstanceLock, TheRuntimeFolderIsUsedElseAPrivateFolderOfOurOwn) {
+TEST_F(InstanceLockTest, TheRuntimeFolderIsUsedElseAPrivateFolderOfOurOwn) {
   TempFolder temp;
   std::string folder;
   int error = 0;

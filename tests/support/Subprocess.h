@@ -1,24 +1,21 @@
 #pragma once
+// A program started with its standard output and error on pipes, read line
+// by line or collected at its end.
 #include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <string>
 #include <vector>
 
 #include "platform/Clock.h"
-
-extern char** environ;
+#include "support/Process.h"
 
 namespace talvinor::testing {
 
-// A program started with its standard output and error on pipes.
 class Subprocess {
  public:
-  explicit Subprocess(const std::vector<std::string>& argv) {
+  explicit Subprocess(const std::vector<std::string>& argv, const std::string& folder = "") {
     int out[2], err[2];
     if (::pipe2(out, O_CLOEXEC) != 0) return;
     if (::pipe2(err, O_CLOEXEC) != 0) {
@@ -26,33 +23,27 @@ class Subprocess {
       ::close(out[1]);
       return;
     }
-    posix_spawn_file_actions_t actions;
-    ::posix_spawn_file_actions_init(&actions);
-    ::posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    ::posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-    std::vector<char*> args;
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    if (::posix_spawn(&m_pid, argv[0].c_str(), &actions, nullptr, args.data(), environ) != 0) m_pid = -1;
-    ::posix_spawn_file_actions_destroy(&actions);
+    ProgramStart start;
+    start.arguments = argv;
+    start.folder = folder;
+    start.out = out[1];
+    start.err = err[1];
+    m_process.Attach(StartProgram(start));
     ::close(out[1]);
     ::close(err[1]);
     m_out = out[0];
     m_err = err[0];
   }
   ~Subprocess() {
-    if (m_pid > 0 && !m_reaped) {
-      ::kill(m_pid, SIGKILL);
-      ::waitpid(m_pid, nullptr, 0);
-    }
+    m_process.Kill();  // first: its pipes close behind it
     if (m_out >= 0) ::close(m_out);
     if (m_err >= 0) ::close(m_err);
   }
   Subprocess(const Subprocess&) = delete;
   Subprocess& operator=(const Subprocess&) = delete;
 
-  bool Started() const { return m_pid > 0; }
-  pid_t Pid() const { return m_pid; }
+  bool Started() const { return m_process.Valid(); }
+  pid_t Pid() const { return m_process.Get(); }
 
   // The next line of standard output without its newline; false on end of
   // output or when none came within `timeoutMs`.
@@ -88,7 +79,7 @@ class Subprocess {
       if (!Running()) {
         Drain(m_out, &m_outBuffer);
         Drain(m_err, &m_errBuffer);
-        return WIFEXITED(m_status) ? WEXITSTATUS(m_status) : -1;
+        return m_process.ExitCode().value_or(-1);
       }
       if (GetTickCount() - start >= timeoutMs) return -1;
       struct pollfd p[2] = {{m_out, POLLIN, 0}, {m_err, POLLIN, 0}};
@@ -96,19 +87,9 @@ class Subprocess {
     }
   }
   // True while the program has not ended.
-  bool Running() {
-    if (m_reaped) return false;
-    if (::waitpid(m_pid, &m_status, WNOHANG) != m_pid) return true;
-    m_reaped = true;
-    return false;
-  }
-  void Kill() {
-    if (m_reaped) return;
-    ::kill(m_pid, SIGKILL);
-    ::waitpid(m_pid, &m_status, 0);
-    m_reaped = true;
-  }
-  void Signal(int signal) { ::kill(m_pid, signal); }
+  bool Running() { return m_process.Running(); }
+  void Kill() { m_process.Kill(); }
+  void Signal(int signal) { m_process.Signal(signal); }
 
   const std::string& Output() const { return m_outBuffer; }
   const std::string& Errors() const { return m_errBuffer; }
@@ -125,9 +106,7 @@ class Subprocess {
     }
   }
 
-  pid_t m_pid = -1;
-  bool m_reaped = false;
-  int m_status = 0;
+  ProcessId m_process;  // not valid when the program could not be started
   int m_out = -1;
   int m_err = -1;
   std::string m_outBuffer;

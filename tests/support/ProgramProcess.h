@@ -3,66 +3,50 @@
 // output and error read line by line on a thread of the test, a bounded wait
 // for its end. A process still running when the object goes is killed.
 #include <fcntl.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
-#include <cstring>
-#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
-extern char** environ;
+#include "support/Process.h"
 
 namespace talvinor::testing {
 
 class ProgramProcess {
  public:
   struct Options {
-    std::vector<std::string> arguments;                      // argv[0] first
-    std::map<std::string, std::optional<std::string>> env;  // nullopt removes the variable
-    std::string folder;                                      // the working folder ("" keeps the test's)
+    std::vector<std::string> arguments;  // argv[0] first
+    EnvironmentChanges env;              // nullopt removes the variable
+    std::string folder;                  // the working folder ("" keeps the test's)
   };
 
   explicit ProgramProcess(const Options& options) {
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) return;
-    std::vector<std::string> environment = Environment(options.env);
-    std::vector<char*> argv;
-    for (const auto& a : options.arguments) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    std::vector<char*> envp;
-    for (auto& e : environment) envp.push_back(e.data());
-    envp.push_back(nullptr);
-    m_pid = ::fork();
-    if (m_pid == 0) {
-      ::dup2(fds[1], 1);
-      ::dup2(fds[1], 2);
-      if (!options.folder.empty() && ::chdir(options.folder.c_str()) != 0) ::_exit(126);
-      ::execve(argv[0], argv.data(), envp.data());
-      ::_exit(127);
-    }
+    pid_t pid = StartProgram({options.arguments, options.env, options.folder, fds[1], fds[1]});
     ::close(fds[1]);
+    if (pid <= 0) {
+      ::close(fds[0]);
+      return;
+    }
+    m_process.Attach(pid);
     m_reader = std::thread([this, fd = fds[0]] { Read(fd); });
   }
 
   ~ProgramProcess() {
-    if (m_pid > 0 && !m_exit) {
-      ::kill(m_pid, SIGKILL);
-      int status = 0;
-      ::waitpid(m_pid, &status, 0);
-    }
+    m_process.Kill();  // first: the reader then sees the end of the output
     if (m_reader.joinable()) m_reader.join();
   }
   ProgramProcess(const ProgramProcess&) = delete;
   ProgramProcess& operator=(const ProgramProcess&) = delete;
 
-  bool Started() const { return m_pid > 0; }
+  bool Started() const { return m_process.Valid(); }
 
   // Waits until `count` lines holding `fragment` have been written (counting
   // from the start); false after `timeoutMs`.
@@ -91,35 +75,12 @@ class ProgramProcess {
   // The exit code once the process ended within `timeoutMs` (-1 when killed
   // by a signal), nullopt while it still runs.
   std::optional<int> Wait(int timeoutMs = 20000) {
-    if (m_exit) return m_exit;
-    if (m_pid <= 0) return std::nullopt;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-      int status = 0;
-      pid_t done = ::waitpid(m_pid, &status, WNOHANG);
-      if (done == m_pid) {
-        m_exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        if (m_reader.joinable()) m_reader.join();
-        return m_exit;
-      }
-      if (std::chrono::steady_clock::now() >= deadline) return std::nullopt;
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    std::optional<int> code = m_process.Wait(static_cast<uint32_t>(timeoutMs));
+    if (code && m_reader.joinable()) m_reader.join();
+    return code;
   }
 
  private:
-  static std::vector<std::string> Environment(const std::map<std::string, std::optional<std::string>>& changes) {
-    std::vector<std::string> out;
-    for (char** e = environ; *e; ++e) {
-      std::string entry(*e);
-      std::string name = entry.substr(0, entry.find('='));
-      if (changes.count(name) == 0) out.push_back(entry);
-    }
-    for (const auto& [name, value] : changes)
-      if (value) out.push_back(name + "=" + *value);
-    return out;
-  }
-
   void Read(int fd) {
     std::string pending;
     char buffer[4096];
@@ -142,8 +103,7 @@ class ProgramProcess {
     ::close(fd);
   }
 
-  pid_t m_pid = -1;
-  std::optional<int> m_exit;
+  ProcessId m_process;  // not valid when the program could not be started
   std::thread m_reader;
   std::mutex m_mutex;
   std::condition_variable m_cond;

@@ -12,10 +12,10 @@
 #include "command/ChannelTestSupport.h"
 #include "command/CommandClient.h"
 #include "command/LoadText.h"
-#include "command/Subprocess.h"
 #include "platform/Unicode.h"
-#include "platform/ipc/ChildProcess.h"
 #include "platform/ipc/NamedObjectName.h"
+#include "support/ChildProcess.h"
+#include "support/Subprocess.h"
 
 namespace talvinor {
 namespace {

@@ -7,9 +7,9 @@
 #include "settings/ConfigValidation.h"
 #include "settings/SettingsFormat.h"
 #include "settings/SettingsParserService.h"
+#include "settings/SettingsTestSupport.h"
 #include "support/TempFolder.h"
 #include "support/TraceCapture.h"
-#include "tests/settings/SettingsTestSupport.h"
 
 namespace talvinor {
 namespace {

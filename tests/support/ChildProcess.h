@@ -1,11 +1,11 @@
 #pragma once
-#include <signal.h>
-#include <sys/wait.h>
+// A forked child that runs one function of the test, and a pipe through
+// which it says that it has come to a point.
 #include <unistd.h>
 
 #include <functional>
 
-#include "platform/Clock.h"
+#include "support/Process.h"
 
 namespace talvinor::testing {
 
@@ -14,44 +14,22 @@ namespace talvinor::testing {
 class ChildProcess {
  public:
   explicit ChildProcess(const std::function<int()>& body) {
-    m_pid = ::fork();
-    if (m_pid == 0) ::_exit(body());
-  }
-  ~ChildProcess() {
-    if (m_pid > 0 && !m_reaped) {
-      ::kill(m_pid, SIGKILL);
-      ::waitpid(m_pid, nullptr, 0);
-    }
+    const pid_t pid = ::fork();
+    if (pid == 0) ::_exit(body());
+    m_process.Attach(pid);
   }
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
 
-  pid_t Pid() const { return m_pid; }
-  bool Started() const { return m_pid > 0; }
+  pid_t Pid() const { return m_process.Get(); }
+  bool Started() const { return m_process.Valid(); }
 
   // The exit code, or -1 when it did not end normally within `timeoutMs`.
-  int Join(uint32_t timeoutMs) {
-    uint32_t start = GetTickCount();
-    for (;;) {
-      int status = 0;
-      pid_t r = ::waitpid(m_pid, &status, WNOHANG);
-      if (r == m_pid) {
-        m_reaped = true;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-      }
-      if (r < 0 || GetTickCount() - start >= timeoutMs) return -1;
-      Sleep(1);
-    }
-  }
-  void Kill() {
-    ::kill(m_pid, SIGKILL);
-    ::waitpid(m_pid, nullptr, 0);
-    m_reaped = true;
-  }
+  int Join(uint32_t timeoutMs) { return m_process.Wait(timeoutMs).value_or(-1); }
+  void Kill() { m_process.Kill(); }
 
  private:
-  pid_t m_pid = -1;
-  bool m_reaped = false;
+  ProcessId m_process;  // killed when still running at the end
 };
 
 // A pipe a child writes one byte to when it has reached a point.
@@ -64,6 +42,9 @@ class ReadyPipe {
     if (m_fds[0] >= 0) ::close(m_fds[0]);
     if (m_fds[1] >= 0) ::close(m_fds[1]);
   }
+  ReadyPipe(const ReadyPipe&) = delete;
+  ReadyPipe& operator=(const ReadyPipe&) = delete;
+
   void Signal(char c = 'r') { [[maybe_unused]] auto n = ::write(m_fds[1], &c, 1); }
   // The byte the child wrote, or 0 on end of file (the child died first).
   char Await() {

@@ -1,0 +1,24 @@
+#include "app/ProgramPages.h"
+
+#include "app/EmptyPage.h"
+#include "ui/ManualPage.h"
+
+namespace talvinor {
+
+RefPtr<Page> MakeProgramPage(PageId page, const PageContext&) {
+  switch (page) {
+    case PageId::Recorder:
+      return talvinor::Create<EmptyPage>(SkinPage::Recorder);
+    case PageId::Player:
+      return talvinor::Create<EmptyPage>(SkinPage::Player);
+    case PageId::Memo:
+      return talvinor::Create<EmptyPage>(SkinPage::Memo);
+    case PageId::Settings:
+      return talvinor::Create<EmptyPage>(SkinPage::Settings);
+    case PageId::Manual:
+      return talvinor::Create<ManualPage>();
+  }
+  return nullptr;
+}
+
+}  // namespace talvinor

@@ -1,0 +1,14 @@
+#pragma once
+#include "command/CommandHost.h"
+#include "core/RefPtr.h"
+#include "ui/Page.h"
+#include "ui/PageContext.h"
+
+namespace talvinor {
+
+// The program's page of a tab, made with what every page is given; null when
+// it cannot be made. The recorder, player, memo and settings tabs hold empty
+// pages until their own pages are part of the program.
+RefPtr<Page> MakeProgramPage(PageId page, const PageContext& context);
+
+}  // namespace talvinor
