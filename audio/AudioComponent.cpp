@@ -172,9 +172,9 @@ bool AudioComponent::SetState(ComponentState state) {
   return true;
 }
 
-void AudioComponent::Abort(uint32_t code) {
+void AudioComponent::Abort(StopReason reason) {
   Locker lock(m_lock.Get());
-  PostToPeer(MakeMessage<MessageKind::Abort>(nullptr, code));
+  PostToPeer(MakeAbortMessage(reason));
   switch (m_state) {
     case ComponentState::Started:
     case ComponentState::Running:
@@ -200,9 +200,9 @@ uint32_t AudioComponent::Run() {
     ComponentState state = GetState();
     switch (state) {
       case ComponentState::Started: {
-        uint32_t code = SetupStep();
-        if (code != 0) {
-          Abort(code);
+        StopReason reason = SetupStep();
+        if (reason != StopReason::None) {
+          Abort(reason);
           continue;
         }
         // A stop or abort that arrived during set-up wins.

@@ -7,6 +7,7 @@
 
 #include "core/EventObject.h"
 #include "audio/MessageQueue.h"
+#include "audio/StopReason.h"
 #include "audio/WaveFormat.h"
 #include "core/Worker.h"
 #include "core/CriticalSectionObject.h"
@@ -61,9 +62,9 @@ class AudioComponent : public Worker {
   // The transition check: true when `state` is the current state or a move
   // the table accepts; a refused move changes nothing.
   bool SetState(ComponentState state);
-  // Reports `code` to the peer and, from Started, Running, PauseRequested,
+  // Reports `reason` to the peer and, from Started, Running, PauseRequested,
   // Paused or ResumeRequested, moves to Aborted.
-  void Abort(uint32_t code);
+  void Abort(StopReason reason);
 
   // Components alive in the process, for leak checks.
   static int32_t LiveCount() { return s_live.load(); }
@@ -75,8 +76,9 @@ class AudioComponent : public Worker {
   ~AudioComponent() override;
 
   // The four steps of the run loop.
-  // Set-up (state Started): 0 on success, else the abort code to report.
-  virtual uint32_t SetupStep() { return 0; }
+  // Set-up (state Started): StopReason::None on success, else the reason to
+  // report.
+  virtual StopReason SetupStep() { return StopReason::None; }
   // Resume (state ResumeRequested); also follows a successful set-up.
   virtual void ResumeStep() { SetState(ComponentState::Running); }
   // One processing step (state Running): take one message or buffer.

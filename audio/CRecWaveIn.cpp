@@ -24,7 +24,7 @@ CRecWaveIn::CRecWaveIn()
 
 CRecWaveIn::~CRecWaveIn() {
   if (IsRunning()) {
-    StopWithReason(0, kStopByOwner);
+    StopWithReason(0, StopReason::ByOwner);
     SignalWake();
     Wait(kCloseWaitMs);
   }
@@ -56,14 +56,14 @@ bool CRecWaveIn::Start() {
   // follows Start at once always finds a run to stop.
   SetState(MasterState::Opening);
   if (Master::Start()) return true;
-  StoreStopReason(kStopSetupFailure);
+  StoreStopReason(StopReason::SetupFailure);
   SetStateIf(MasterState::Opening, MasterState::Closed);
   return false;
 }
 
 bool CRecWaveIn::Close() {
   if (!IsRunning()) return false;
-  StopWithReason(0, kStopByOwner);
+  StopWithReason(0, StopReason::ByOwner);
   SignalWake();
   return Wait(kCloseWaitMs);
 }
@@ -86,7 +86,7 @@ uint32_t CRecWaveIn::GetPosition() {
   return m_device->GetPositionMs();
 }
 
-bool CRecWaveIn::StopWithReason(uint32_t timeoutMs, uint32_t reason) {
+bool CRecWaveIn::StopWithReason(uint32_t timeoutMs, StopReason reason) {
   {
     Locker lock(m_lock.Get());
     MasterState state = GetState();
@@ -94,7 +94,7 @@ bool CRecWaveIn::StopWithReason(uint32_t timeoutMs, uint32_t reason) {
     if (state != MasterState::Stopping) {
       StoreStopReason(reason);
       SetState(MasterState::Stopping);
-    } else if (GetStopReason() == kStopByOwner && reason != kStopByOwner) {
+    } else if (GetStopReason() == StopReason::ByOwner && reason != StopReason::ByOwner) {
       StoreStopReason(reason);
     }
   }
@@ -118,9 +118,9 @@ uint32_t CRecWaveIn::Run() {
       case MasterState::Opening:
         if (GetStepFlag() == 0) {
           SetStepFlag(1);
-          uint32_t reason = OpenGraph();
-          if (reason == 0 && !m_device->StartDevice()) reason = kStopDeviceFailure;
-          if (reason != 0) {
+          StopReason reason = OpenGraph();
+          if (reason == StopReason::None && !m_device->StartDevice()) reason = StopReason::DeviceFailure;
+          if (reason != StopReason::None) {
             StopWithReason(0, reason);
           } else {
             SetStateIf(MasterState::Opening, MasterState::Running);
@@ -137,7 +137,7 @@ uint32_t CRecWaveIn::Run() {
         if (m_device->StartDevice()) {
           SetStateIf(MasterState::Resuming, MasterState::Running);
         } else {
-          StopWithReason(0, kStopDeviceFailure);
+          StopWithReason(0, StopReason::DeviceFailure);
         }
         break;
       case MasterState::Stopping:
@@ -147,28 +147,28 @@ uint32_t CRecWaveIn::Run() {
         }
         break;
       default:
-        StopWithReason(0, kStopBadState);
+        StopWithReason(0, StopReason::BadState);
         break;
     }
   }
 }
 
-uint32_t CRecWaveIn::OpenGraph() {
+StopReason CRecWaveIn::OpenGraph() {
   std::wstring path;
   GetFileName(&path);
-  if (!m_fileWorker->Open(path, FileWorkerMode::CreateNew, Inbox())) return kStopSetupFailure;
+  if (!m_fileWorker->Open(path, FileWorkerMode::CreateNew, Inbox())) return StopReason::SetupFailure;
   RefPtr<AudioEncoder> encoder = GetEncoder();
-  if (!encoder->Connect(Inbox())) return kStopSetupFailure;
+  if (!encoder->Connect(Inbox())) return StopReason::SetupFailure;
   WaveFormat format;
   encoder->GetFormat(&format);
   SetFormatLocked(format);
-  if (!m_device->Open(GetDeviceId(), format, Inbox())) return kStopDeviceFailure;
+  if (!m_device->Open(GetDeviceId(), format, Inbox())) return StopReason::DeviceFailure;
   uint32_t size = format.bitsPerSample > 8 ? kBufferBytes16 : kBufferBytes8;
   for (uint32_t i = 0; i < kDeviceBufferCount; ++i) {
     RefPtr<WaveHeaderBuffer> buffer = m_device->AllocateBuffer(size);
-    if (!buffer || !m_device->AddBuffer(buffer.Get())) return kStopSetupFailure;
+    if (!buffer || !m_device->AddBuffer(buffer.Get())) return StopReason::SetupFailure;
   }
-  return 0;
+  return StopReason::None;
 }
 
 void CRecWaveIn::Requeue(AudioBuffer* buffer) {
@@ -177,7 +177,7 @@ void CRecWaveIn::Requeue(AudioBuffer* buffer) {
   if (Stopping()) {
     m_device->MarkFree(device.Get());
   } else if (!m_device->AddBuffer(device.Get())) {
-    StopWithReason(0, kStopSetupFailure);
+    StopWithReason(0, StopReason::SetupFailure);
   }
 }
 
@@ -186,7 +186,7 @@ void CRecWaveIn::Dispatch(GraphMessage* message) {
   RefPtr<AudioBuffer> buffer = message->Buffer();
   switch (message->Kind()) {
     case MessageKind::Abort:
-      StopWithReason(0, message->First());
+      StopWithReason(0, StopReasonFromCode(message->First()));
       break;
     case MessageKind::InputBufferDone:
       if (!buffer) break;

@@ -41,7 +41,7 @@ class CRecWaveIn : public Master {
   // master is already stopping replaces the owner's reason 1 but never
   // another failure, so a file error is not hidden by the owner's stop; a
   // stop asked for after the run has closed is refused.
-  bool StopWithReason(uint32_t timeoutMs, uint32_t reason) override;
+  bool StopWithReason(uint32_t timeoutMs, StopReason reason) override;
   uint32_t Run() override;
 
   RefPtr<AudioEncoder> GetEncoder();
@@ -53,8 +53,8 @@ class CRecWaveIn : public Master {
 
  private:
   void Dispatch(GraphMessage* message);
-  // The opening steps: 0, or the stop reason.
-  uint32_t OpenGraph();
+  // The opening steps: StopReason::None, or why they failed.
+  StopReason OpenGraph();
   void PauseStep();
   // True once the graph has shut down.
   bool StopStep();

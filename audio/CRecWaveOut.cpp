@@ -36,7 +36,7 @@ CRecWaveOut::CRecWaveOut()
 
 CRecWaveOut::~CRecWaveOut() {
   if (IsRunning()) {
-    StopWithReason(0, kStopByOwner);
+    StopWithReason(0, StopReason::ByOwner);
     SignalWake();
     Wait(kCloseWaitMs);
   }
@@ -78,14 +78,14 @@ bool CRecWaveOut::Start() {
   // a run to stop.
   SetState(MasterState::Opening);
   if (Master::Start()) return true;
-  StoreStopReason(kStopSetupFailure);
+  StoreStopReason(StopReason::SetupFailure);
   SetStateIf(MasterState::Opening, MasterState::Closed);
   return false;
 }
 
 bool CRecWaveOut::Close() {
   if (!IsRunning()) return false;
-  StopWithReason(0, kStopByOwner);
+  StopWithReason(0, StopReason::ByOwner);
   SignalWake();
   return Wait(kCloseWaitMs);
 }
@@ -148,12 +148,12 @@ uint32_t CRecWaveOut::GetFilterCount() {
   return static_cast<uint32_t>(m_filters.size());
 }
 
-bool CRecWaveOut::StopWithReason(uint32_t timeoutMs, uint32_t reason) {
+bool CRecWaveOut::StopWithReason(uint32_t timeoutMs, StopReason reason) {
   {
     Locker lock(m_lock.Get());
     if (IsEnding(GetState())) return false;
     StoreStopReason(reason);
-    if (reason != kStopEndOfStream) {
+    if (reason != StopReason::EndOfStream) {
       SetState(MasterState::Stopping);
     } else if (GetFlags() & kFlagPauseAtEnd) {
       SetState(MasterState::EndPausing);
@@ -171,7 +171,7 @@ uint32_t CRecWaveOut::Run() {
   SetStateIf(MasterState::Closed, MasterState::Opening);
   std::wstring path;
   GetFileName(&path);
-  if (!m_fileWorker->Open(path, FileWorkerMode::Read, Inbox())) StopWithReason(0, kStopSetupFailure);
+  if (!m_fileWorker->Open(path, FileWorkerMode::Read, Inbox())) StopWithReason(0, StopReason::SetupFailure);
   for (;;) {
     if (RefPtr<GraphMessage> message = Inbox()->Pop()) {
       Dispatch(message.Get());
@@ -204,7 +204,7 @@ uint32_t CRecWaveOut::Run() {
       case MasterState::Paused:
         break;
       default:
-        StopWithReason(0, kStopBadState);
+        StopWithReason(0, StopReason::BadState);
         break;
     }
   }
@@ -217,12 +217,12 @@ void CRecWaveOut::Dispatch(GraphMessage* message) {
   switch (message->Kind()) {
     case MessageKind::Abort:
       Trace("Master::OnAbort - %08xh\r\n", message->First());
-      StopWithReason(0, message->First());
+      StopWithReason(0, StopReasonFromCode(message->First()));
       break;
     case MessageKind::FileOpened:
       if (state == MasterState::Opening) {
         uint32_t size = m_fileWorker->GetFileSize();
-        if (size == FileWorker::kUnknownSize || !source->Open(Inbox(), size)) StopWithReason(0, kStopSetupFailure);
+        if (size == FileWorker::kUnknownSize || !source->Open(Inbox(), size)) StopWithReason(0, StopReason::SetupFailure);
       }
       break;
     case MessageKind::ReadBlock:
@@ -251,7 +251,7 @@ void CRecWaveOut::Dispatch(GraphMessage* message) {
       m_device->ResetDevice();
       break;
     case MessageKind::EndOfStream:
-      StopWithReason(0, kStopEndOfStream);
+      StopWithReason(0, StopReason::EndOfStream);
       break;
     case MessageKind::OutputOpened:
     case MessageKind::OutputClosed:
@@ -268,13 +268,13 @@ void CRecWaveOut::OnFormatReady() {
   uint32_t size = source->GetBufferSize();
   uint32_t count = source->GetBufferCount();
   if (size < kSmallestBuffer || count == 0 || !m_device->Open(GetDeviceId(), format, Inbox())) {
-    StopWithReason(0, kStopDeviceFailure);
+    StopWithReason(0, StopReason::DeviceFailure);
     return;
   }
   for (uint32_t i = 0; i < count; ++i) {
     RefPtr<WaveHeaderBuffer> buffer = m_device->AllocateBuffer(size);
     if (!buffer || !source->PushBuffer(buffer)) {
-      StopWithReason(0, kStopSetupFailure);
+      StopWithReason(0, StopReason::SetupFailure);
       return;
     }
   }
@@ -303,7 +303,7 @@ void CRecWaveOut::OnPcm(AudioBuffer* buffer) {
     GetFormat(&format);
     for (const auto& filter : m_filters) filter->Process(buffer->Data(), buffer->Length(), format);
   }
-  if (!m_device->Write(device.Get())) StopWithReason(0, kStopSetupFailure);
+  if (!m_device->Write(device.Get())) StopWithReason(0, StopReason::SetupFailure);
 }
 
 void CRecWaveOut::PauseStep(MasterState state) {

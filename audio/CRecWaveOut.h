@@ -58,7 +58,7 @@ class CRecWaveOut : public Master {
   uint32_t GetFilterCount();
   // Ignored while Stopping, Draining or Closed, so the first reason stays.
   // Reason 2 drains or, with flags bit 0, pauses at the end.
-  bool StopWithReason(uint32_t timeoutMs, uint32_t reason) override;
+  bool StopWithReason(uint32_t timeoutMs, StopReason reason) override;
   uint32_t Run() override;
 
   RefPtr<AudioSource> GetSource();

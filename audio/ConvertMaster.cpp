@@ -33,7 +33,7 @@ ConvertMaster::ConvertMaster()
 
 ConvertMaster::~ConvertMaster() {
   if (IsRunning()) {
-    StopWithReason(0, kStopByOwner);
+    StopWithReason(0, StopReason::ByOwner);
     SignalWake();
     Wait(3000);
   }
@@ -67,7 +67,7 @@ RefPtr<AudioEncoder> ConvertMaster::GetEncoder() {
 
 bool ConvertMaster::Close() {
   if (!IsRunning()) return false;
-  StopWithReason(0, kStopByOwner);
+  StopWithReason(0, StopReason::ByOwner);
   SignalWake();
   return Wait(3000);
 }
@@ -82,14 +82,14 @@ uint32_t ConvertMaster::GetLength() {
   return GetState() == MasterState::Running ? m_source->GetLength() : 0;
 }
 
-bool ConvertMaster::StopWithReason(uint32_t timeoutMs, uint32_t reason) {
+bool ConvertMaster::StopWithReason(uint32_t timeoutMs, StopReason reason) {
   {
     Locker lock(m_lock.Get());
     // Once stopping, blocks are already being dropped: a late end of stream
     // must not report the partial output as a completed conversion.
-    if (reason == kStopEndOfStream && GetState() == MasterState::Stopping) return false;
+    if (reason == StopReason::EndOfStream && GetState() == MasterState::Stopping) return false;
     StoreStopReason(reason);
-    SetState(reason == kStopEndOfStream ? MasterState::Draining : MasterState::Stopping);
+    SetState(reason == StopReason::EndOfStream ? MasterState::Draining : MasterState::Stopping);
   }
   LockState();
   RequestStop();
@@ -118,7 +118,7 @@ uint32_t ConvertMaster::Run() {
     } else if (state == MasterState::Draining) {
       if (StopStep(true)) break;
     } else {
-      StopWithReason(0, kStopBadState);
+      StopWithReason(0, StopReason::BadState);
     }
   }
   Teardown();
@@ -131,7 +131,7 @@ void ConvertMaster::OpeningStep() {
   switch (GetStepFlag()) {
     case kOpenInput:
       if (!m_input->Open(GetSecondFileName(), FileWorkerMode::Read, Inbox())) {
-        StopWithReason(0, kStopSetupFailure);
+        StopWithReason(0, StopReason::SetupFailure);
         return;
       }
       SetStepFlag(kOpenSource);
@@ -140,7 +140,7 @@ void ConvertMaster::OpeningStep() {
       if (!m_input->IsOpen()) return;  // an open failure arrives as Abort 31
       uint32_t size = m_input->GetFileSize();
       if (size == FileWorker::kUnknownSize || !source->Open(Inbox(), size)) {
-        StopWithReason(0, kStopSetupFailure);
+        StopWithReason(0, StopReason::SetupFailure);
         return;
       }
       uint32_t count;
@@ -151,12 +151,12 @@ void ConvertMaster::OpeningStep() {
       for (uint32_t i = 0; i < count; ++i) {
         RefPtr<AudioBuffer> buffer = Create<AudioBuffer>();
         if (!buffer->Reserve(kSourceBufferReserve)) {
-          StopWithReason(0, kStopSetupFailure);
+          StopWithReason(0, StopReason::SetupFailure);
           return;
         }
         m_buffers.push_back(buffer);
         if (!source->PushBuffer(buffer)) {
-          StopWithReason(0, kStopSetupFailure);
+          StopWithReason(0, StopReason::SetupFailure);
           return;
         }
       }
@@ -171,7 +171,7 @@ void ConvertMaster::OpeningStep() {
       SetFormatLocked(format);
       if (!encoder->SetFormat(format.channels, format.samplesPerSec, format.bitsPerSample) ||
           !encoder->Connect(Inbox())) {
-        StopWithReason(0, kStopSetupFailure);
+        StopWithReason(0, StopReason::SetupFailure);
         return;
       }
       SetStepFlag(kOpenOutput);
@@ -187,7 +187,7 @@ void ConvertMaster::OpeningStep() {
       std::wstring destination;
       GetFileName(&destination);
       if (!m_output->Open(destination, mode, Inbox())) {
-        StopWithReason(0, kStopSetupFailure);
+        StopWithReason(0, StopReason::SetupFailure);
         return;
       }
       SetStepFlag(kAwaitOutput);
@@ -201,11 +201,11 @@ void ConvertMaster::OpeningStep() {
     }
     case kAwaitOutput:
       if (m_output->IsOpen() && SetStateIf(MasterState::Opening, MasterState::Running) && m_endPending) {
-        StopWithReason(0, kStopEndOfStream);
+        StopWithReason(0, StopReason::EndOfStream);
       }
       return;
     default:
-      StopWithReason(0, kStopBadState);
+      StopWithReason(0, StopReason::BadState);
       return;
   }
 }
@@ -218,7 +218,7 @@ void ConvertMaster::Dispatch(GraphMessage* message) {
   RefPtr<AudioEncoder> encoder = GetEncoder();
   switch (message->Kind()) {
     case MessageKind::Abort:
-      StopWithReason(0, message->First());
+      StopWithReason(0, StopReasonFromCode(message->First()));
       break;
     case MessageKind::ReadBlock:
       // The source's count is kept: a reader asking for a few bytes must not
@@ -232,14 +232,14 @@ void ConvertMaster::Dispatch(GraphMessage* message) {
       if (state == MasterState::Opening && GetStepFlag() == kAwaitFormat) {
         SetStepFlag(kConnectEncoder);
       } else if (state != MasterState::Opening) {
-        StopWithReason(0, kStopBadState);
+        StopWithReason(0, StopReason::BadState);
       }
       break;
     case MessageKind::PcmData:
       if (!ending) encoder->QueueInput(message->Buffer());
       break;
     case MessageKind::InputConsumed:
-      if (live && !source->PushBuffer(message->Buffer())) StopWithReason(0, kStopSetupFailure);
+      if (live && !source->PushBuffer(message->Buffer())) StopWithReason(0, StopReason::SetupFailure);
       break;
     case MessageKind::EncodedData: {
       RefPtr<AudioBuffer> buffer = message->Buffer();
@@ -264,7 +264,7 @@ void ConvertMaster::Dispatch(GraphMessage* message) {
       if (state == MasterState::Opening) {
         m_endPending = true;
       } else {
-        StopWithReason(0, kStopEndOfStream);
+        StopWithReason(0, StopReason::EndOfStream);
       }
       break;
     case MessageKind::FileOpened:

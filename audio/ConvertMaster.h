@@ -39,7 +39,7 @@ class ConvertMaster : public Master {
   uint32_t GetLength() override;
   // Reason 2 drains, any other stops. An end of stream that arrives after a
   // stop has begun does not turn the stop back into a drain.
-  bool StopWithReason(uint32_t timeoutMs, uint32_t reason) override;
+  bool StopWithReason(uint32_t timeoutMs, StopReason reason) override;
   uint32_t Run() override;
 
   // The number of PCM buffers circulating between source and encoder (4

@@ -20,7 +20,7 @@ bool Master::Start() {
     Locker lock(m_lock.Get());
     m_wakeEvent = Create<EventObject>();
     m_inbox->SetEvent(m_wakeEvent);
-    m_stopReason = kStopNone;
+    m_stopReason = StopReason::None;
   }
   // Opening from the moment Start returns, so an owner that waits for Closed
   // right after starting never mistakes the run for one already over.
@@ -32,7 +32,7 @@ bool Master::Start() {
 
 bool Master::Close() {
   if (!IsRunning()) return false;
-  StopWithReason(0, kStopByOwner);
+  StopWithReason(0, StopReason::ByOwner);
   SignalWake();
   return Wait(3000);
 }
@@ -64,12 +64,12 @@ MasterState Master::GetState() {
 
 bool Master::IsState(MasterState state) { return GetState() == state; }
 
-uint32_t Master::GetStopReason() {
+StopReason Master::GetStopReason() {
   Locker lock(m_lock.Get());
   return m_stopReason;
 }
 
-void Master::StoreStopReason(uint32_t reason) {
+void Master::StoreStopReason(StopReason reason) {
   Locker lock(m_lock.Get());
   m_stopReason = reason;
 }
@@ -167,7 +167,7 @@ bool Master::SetStateIf(MasterState expected, MasterState state) {
   return true;
 }
 
-bool Master::StopWithReason(uint32_t timeoutMs, uint32_t reason) {
+bool Master::StopWithReason(uint32_t timeoutMs, StopReason reason) {
   StoreStopReason(reason);
   SetState(MasterState::Stopping);
   LockState();

@@ -51,7 +51,7 @@ class Master : public Worker {
   // 17.-19.
   virtual MasterState GetState();
   virtual bool IsState(MasterState state);
-  virtual uint32_t GetStopReason();
+  virtual StopReason GetStopReason();
   // 20. Copies the sound format; false for a null destination.
   virtual bool GetFormat(WaveFormat* format);
   // 21.
@@ -65,7 +65,7 @@ class Master : public Worker {
   // state changed.
   virtual void SetState(MasterState state);
   // 25. Stores the reason, moves to Stopping, requests the stop and waits.
-  virtual bool StopWithReason(uint32_t timeoutMs, uint32_t reason);
+  virtual bool StopWithReason(uint32_t timeoutMs, StopReason reason);
 
   // The master's inbox, where its components and workers report.
   RefPtr<MessageQueue> Inbox() const { return m_inbox; }
@@ -80,7 +80,7 @@ class Master : public Worker {
   // Moves from `expected` to `state` only when the state is still `expected`
   // (an owner's Close may have moved it on meanwhile).
   bool SetStateIf(MasterState expected, MasterState state);
-  void StoreStopReason(uint32_t reason);
+  void StoreStopReason(StopReason reason);
   uint32_t GetStepFlag();
   void SetStepFlag(uint32_t value);
   void SetFormatLocked(const WaveFormat& format);
@@ -102,7 +102,7 @@ class Master : public Worker {
   intptr_t m_noticeParameter = 0;                // guarded by m_lock
   uint32_t m_stepFlag = 0;                       // guarded by m_lock
   MasterState m_state = MasterState::Closed;     // guarded by m_lock
-  uint32_t m_stopReason = kStopNone;             // guarded by m_lock
+  StopReason m_stopReason = StopReason::None;             // guarded by m_lock
   WaveFormat m_format;                           // guarded by m_lock
   uint32_t m_deviceId = 0;                       // guarded by m_lock
   std::wstring m_fileName;                       // guarded by m_lock

@@ -31,19 +31,19 @@ void SpeexFileSource::SeekTo(uint32_t milliseconds) {
   m_decoder->Seek(static_cast<int64_t>(milliseconds) * m_decoder->Rate() / 1000);
 }
 
-uint32_t SpeexFileSource::SetupStep() {
+StopReason SpeexFileSource::SetupStep() {
   m_lengthMs.store(0);
   m_rate.store(0);
   SetEnded(false);
-  if (!CreateInputBuffers()) return kStopSourceSetupFailure;
+  if (!CreateInputBuffers()) return StopReason::SourceSetupFailure;
   m_reader = Create<ReaderInputSource>(this);
   if (!m_decoder->Open(m_reader)) {
     switch (m_reader->Status()) {
-      case ReaderStatus::Stopped: return 0;  // the stop ends the run
-      case ReaderStatus::Failed: return kStopSourceSetupFailure;
+      case ReaderStatus::Stopped: return StopReason::None;  // the stop ends the run
+      case ReaderStatus::Failed: return StopReason::SourceSetupFailure;
       case ReaderStatus::Ok: break;
     }
-    return kStopMalformedStream;
+    return StopReason::MalformedStream;
   }
   ClearTags();
   if (const SpeexFileDecoder::Link* link = m_decoder->CurrentLink()) {
@@ -64,7 +64,7 @@ uint32_t SpeexFileSource::SetupStep() {
     SeekTo(target);
     SetBasePosition(target);
   }
-  return 0;
+  return StopReason::None;
 }
 
 void SpeexFileSource::ResumeStep() {
@@ -116,7 +116,7 @@ void SpeexFileSource::ProcessStep() {
   if (m_decoder->IsEnded()) {
     SendEndOfStream();
   } else if (status == ReaderStatus::Failed) {
-    Abort(kStopSourceFailure);
+    Abort(StopReason::SourceFailure);
   }
 }
 

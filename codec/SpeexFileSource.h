@@ -27,7 +27,7 @@ class SpeexFileSource : public OggFileSource {
 
  protected:
   ~SpeexFileSource() override = default;
-  uint32_t SetupStep() override;
+  StopReason SetupStep() override;
   void ResumeStep() override;
   void ProcessStep() override;
   bool FinishStep() override;

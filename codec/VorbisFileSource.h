@@ -32,7 +32,7 @@ class VorbisFileSource : public OggFileSource {
 
  protected:
   ~VorbisFileSource() override = default;
-  uint32_t SetupStep() override;
+  StopReason SetupStep() override;
   void ResumeStep() override;
   void ProcessStep() override;
   bool FinishStep() override;

@@ -29,7 +29,7 @@ class WaveFileSource : public AudioSource {
 
  protected:
   ~WaveFileSource() override = default;
-  uint32_t SetupStep() override;
+  StopReason SetupStep() override;
   void ResumeStep() override;
   void ProcessStep() override;
   bool FinishStep() override;

@@ -102,7 +102,7 @@ TEST_F(RecordMaster, WavRecordingHoldsExactlyTheSignalThroughThreeReusedBuffers)
 
   EXPECT_TRUE(master->Close());
   EXPECT_EQ(log.Until(M::Closed), (std::vector<Notice>{N(M::Stopping, M::Running), N(M::Closed, M::Stopping)}));
-  EXPECT_EQ(master->GetStopReason(), kStopByOwner);
+  EXPECT_EQ(master->GetStopReason(), StopReason::ByOwner);
   EXPECT_EQ(master->GetPosition(), 0u);
   EXPECT_EQ(master->GetDevice()->BufferCount(), 0u);
   EXPECT_FALSE(master->GetDevice()->IsOpen());
@@ -157,7 +157,7 @@ TEST_F(RecordMaster, PauseResumeAndStopInEveryOrderTheMasterAllows) {
   // buffers come back before it closes.
   EXPECT_TRUE(master->Close());
   EXPECT_EQ(log.Until(M::Closed), (std::vector<Notice>{N(M::Stopping, M::Paused), N(M::Closed, M::Stopping)}));
-  EXPECT_EQ(master->GetStopReason(), kStopByOwner);
+  EXPECT_EQ(master->GetStopReason(), StopReason::ByOwner);
   ExpectWholeSignal(RecordedPcm(folder.File("pauses.wav")), DeviceFormat(16000, 1, 16));
 
   // Stopping while opening ends the run before it records anything.
@@ -165,11 +165,11 @@ TEST_F(RecordMaster, PauseResumeAndStopInEveryOrderTheMasterAllows) {
   second->SetFormat(1, 16000, 16);
   ASSERT_TRUE(master->Setup(0, folder.WFile(L"stopped.wav"), second));
   ASSERT_TRUE(master->Start());
-  EXPECT_FALSE(master->StopWithReason(0, kStopByOwner));  // does not wait
+  EXPECT_FALSE(master->StopWithReason(0, StopReason::ByOwner));  // does not wait
   second->gate.Set();
   EXPECT_EQ(log.Until(M::Closed), (std::vector<Notice>{N(M::Opening, M::Closed), N(M::Stopping, M::Opening),
                                                         N(M::Closed, M::Stopping)}));
-  EXPECT_EQ(master->GetStopReason(), kStopByOwner);
+  EXPECT_EQ(master->GetStopReason(), StopReason::ByOwner);
 }
 
 TEST_F(RecordMaster, ExistingFileStopsWithReason31AfterRunningAndIsLeftAlone) {
@@ -183,7 +183,7 @@ TEST_F(RecordMaster, ExistingFileStopsWithReason31AfterRunningAndIsLeftAlone) {
   EXPECT_EQ(log.Until(M::Closed),
             (std::vector<Notice>{N(M::Opening, M::Closed), N(M::Running, M::Opening), N(M::Stopping, M::Running),
                                  N(M::Closed, M::Stopping)}));
-  EXPECT_EQ(master->GetStopReason(), kStopFileOpen);
+  EXPECT_EQ(master->GetStopReason(), StopReason::FileOpen);
   EXPECT_EQ(ReadBytes(folder.File("taken.wav")), "someone else's file");
   EXPECT_EQ(master->GetDevice()->BufferCount(), 0u);
 }
@@ -203,17 +203,17 @@ TEST_F(RecordMaster, DeviceThatRefusesTheFormatOrWillNotOpenGives91) {
   ASSERT_TRUE(master->Setup(0, folder.WFile(L"a.wav"), Wav(2, 44100, 16)));
   ASSERT_TRUE(master->Start());
   EXPECT_EQ(log.Until(M::Closed), failed);
-  EXPECT_EQ(master->GetStopReason(), kStopDeviceFailure);
+  EXPECT_EQ(master->GetStopReason(), StopReason::DeviceFailure);
 
   ASSERT_TRUE(master->Setup(1, folder.WFile(L"b.wav"), Wav(1, 11025, 8)));
   ASSERT_TRUE(master->Start());
   EXPECT_EQ(log.Until(M::Closed), failed);
-  EXPECT_EQ(master->GetStopReason(), kStopDeviceFailure);
+  EXPECT_EQ(master->GetStopReason(), StopReason::DeviceFailure);
 
   ASSERT_TRUE(master->Setup(7, folder.WFile(L"c.wav"), Wav(1, 11025, 8)));  // no such device
   ASSERT_TRUE(master->Start());
   EXPECT_EQ(log.Until(M::Closed), failed);
-  EXPECT_EQ(master->GetStopReason(), kStopDeviceFailure);
+  EXPECT_EQ(master->GetStopReason(), StopReason::DeviceFailure);
 
   // Bad set-ups are refused before anything starts.
   EXPECT_FALSE(master->Setup(0, L"", Wav(1, 8000, 16)));
@@ -227,14 +227,14 @@ TEST_F(RecordMaster, AFailureIsNotHiddenByTheOwnersStopAndAClosedRunStaysClosed)
   ASSERT_TRUE(master->Setup(0, folder.WFile(L"f.wav"), Wav(1, 8000, 16)));
   ASSERT_TRUE(master->Start());
   ASSERT_TRUE(master->WaitForState(M::Running, 5000, 1));
-  master->Inbox()->Post(MakeMessage<MessageKind::Abort>(nullptr, kStopFileWrite));
+  master->Inbox()->Post(MakeAbortMessage(StopReason::FileWrite));
   master->Close();  // the user presses stop while the failure is handled
   ASSERT_TRUE(master->WaitForState(M::Closed, 5000, 1));
-  EXPECT_EQ(master->GetStopReason(), kStopFileWrite);
+  EXPECT_EQ(master->GetStopReason(), StopReason::FileWrite);
   // A stop that arrives after the run has closed changes nothing.
-  EXPECT_FALSE(master->StopWithReason(0, kStopByOwner));
+  EXPECT_FALSE(master->StopWithReason(0, StopReason::ByOwner));
   EXPECT_TRUE(master->IsState(M::Closed));
-  EXPECT_EQ(master->GetStopReason(), kStopFileWrite);
+  EXPECT_EQ(master->GetStopReason(), StopReason::FileWrite);
   EXPECT_EQ(log.Until(M::Closed).back(), N(M::Closed, M::Stopping));
 }
 
@@ -256,7 +256,7 @@ TEST_F(RecordMaster, AFailedWriteEndsTheRecordingInsteadOfWaitingForTheLostBuffe
   setrlimit(RLIMIT_FSIZE, &old);
   signal(SIGXFSZ, oldHandler);
   ASSERT_TRUE(closed) << "state " << static_cast<int>(master->GetState());
-  EXPECT_EQ(master->GetStopReason(), kStopFileWrite);
+  EXPECT_EQ(master->GetStopReason(), StopReason::FileWrite);
   EXPECT_TRUE(WaitUntil([&] { return !master->IsRunning(); }));
   EXPECT_EQ(master->GetDevice()->BufferCount(), 0u);
 }
@@ -272,7 +272,7 @@ TEST_F(RecordMaster, HundredsOfStartStopCyclesLeakNothing) {
     ASSERT_TRUE(master->Start()) << cycle;
     ASSERT_TRUE(master->WaitForState(M::Running, 5000, 1)) << cycle;
     ASSERT_TRUE(master->Close()) << cycle;
-    ASSERT_EQ(master->GetStopReason(), kStopByOwner);
+    ASSERT_EQ(master->GetStopReason(), StopReason::ByOwner);
     if (cycle == 0) {
       buffers = AudioBuffer::LiveCount();
       messages = GraphMessage::LiveCount();
@@ -327,7 +327,7 @@ class CompressedRecording : public RecordMaster {
     EXPECT_TRUE(master->WaitForState(M::Running, 5000, 1));
     EXPECT_TRUE(WaitUntil([&] { return master->GetPosition() >= 2000 || !master->IsState(M::Running); }));
     master->Close();
-    EXPECT_EQ(master->GetStopReason(), kStopByOwner);
+    EXPECT_EQ(master->GetStopReason(), StopReason::ByOwner);
     return Backend().Stats(WaveDirection::Input, 0).frames;
   }
   bool Shell(const TempFolder& folder, const std::string& command) {

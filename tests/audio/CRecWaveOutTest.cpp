@@ -118,7 +118,7 @@ TEST_F(PlaybackMaster, PlaysAWavFileExactlyAndThroughEachFilterChoice) {
     ASSERT_TRUE(master->Start());
     EXPECT_EQ(log.Until(M::Closed), (std::vector<Notice>{N(M::Opening, M::Closed), N(M::Running, M::Opening),
                                                          N(M::Draining, M::Running), N(M::Closed, M::Draining)}));
-    EXPECT_EQ(master->GetStopReason(), kStopEndOfStream);
+    EXPECT_EQ(master->GetStopReason(), StopReason::EndOfStream);
     std::string played = Played();
     ASSERT_EQ(played.size(), pcm.size());
     EXPECT_TRUE(played == Filtered(pcm, EngineFormat(1, kRate, 16), static_cast<FilterChoice>(choice)));
@@ -142,7 +142,7 @@ TEST_F(PlaybackMaster, EightBitSoundPassesEveryFilterUnchanged) {
   ASSERT_TRUE(Setup(master.Get(), "8bit.wav", EndOfStreamAction::Close));
   ASSERT_TRUE(master->Start());
   ASSERT_TRUE(master->WaitForState(M::Closed, 5000, 1));
-  EXPECT_EQ(master->GetStopReason(), kStopEndOfStream);
+  EXPECT_EQ(master->GetStopReason(), StopReason::EndOfStream);
   EXPECT_TRUE(Played() == pcm);
 }
 
@@ -153,7 +153,7 @@ TEST_F(PlaybackMaster, EndOfStreamWithFlagBit0StaysPausedAtTheEndWithTheDeviceOp
   ASSERT_TRUE(master->Start());
   EXPECT_EQ(log.Until(M::Paused), (std::vector<Notice>{N(M::Opening, M::Closed), N(M::Running, M::Opening),
                                                        N(M::EndPausing, M::Running), N(M::Paused, M::EndPausing)}));
-  EXPECT_EQ(master->GetStopReason(), kStopEndOfStream);
+  EXPECT_EQ(master->GetStopReason(), StopReason::EndOfStream);
   EXPECT_TRUE(master->GetDevice()->IsOpen());
   EXPECT_FALSE(master->GetDevice()->IsPaused());
   EXPECT_EQ(master->GetPosition(), kSeconds * 1000);
@@ -170,7 +170,7 @@ TEST_F(PlaybackMaster, EndOfStreamWithFlagBit0StaysPausedAtTheEndWithTheDeviceOp
 
   EXPECT_TRUE(master->Close());
   EXPECT_EQ(log.Until(M::Closed), (std::vector<Notice>{N(M::Stopping, M::Paused), N(M::Closed, M::Stopping)}));
-  EXPECT_EQ(master->GetStopReason(), kStopByOwner);
+  EXPECT_EQ(master->GetStopReason(), StopReason::ByOwner);
   EXPECT_FALSE(master->GetDevice()->IsOpen());
 }
 
@@ -236,7 +236,7 @@ TEST_F(PlaybackMaster, CloseWhileDrainingKeepsTheEndOfStreamReason) {
   master->Close();
   ASSERT_TRUE(master->WaitForState(M::Closed, 5000, 1));
   EXPECT_EQ(log.Until(M::Closed), (std::vector<Notice>{N(M::Closed, M::Draining)}));
-  EXPECT_EQ(master->GetStopReason(), kStopEndOfStream);
+  EXPECT_EQ(master->GetStopReason(), StopReason::EndOfStream);
   EXPECT_TRUE(Played() == m_pcm.substr(0, Bytes(800)));
 }
 
@@ -250,13 +250,13 @@ TEST_F(PlaybackMaster, FailuresStopWithTheirReasons) {
     EXPECT_EQ(log.Until(M::Closed), failed) << file;
     return master->GetStopReason();
   };
-  EXPECT_EQ(run("missing.wav"), kStopFileOpen);
+  EXPECT_EQ(run("missing.wav"), StopReason::FileOpen);
   WriteBytes(m_folder.File("noise.wav"), std::string(4096, '\x55'));
-  EXPECT_EQ(run("noise.wav"), kStopMalformedStream);
+  EXPECT_EQ(run("noise.wav"), StopReason::MalformedStream);
   WriteBytes(m_folder.File("empty.wav"), "");
-  EXPECT_EQ(run("empty.wav"), kStopSetupFailure);
+  EXPECT_EQ(run("empty.wav"), StopReason::SetupFailure);
   Output(0, WAVERR_BADFORMAT);
-  EXPECT_EQ(run("play.wav"), kStopDeviceFailure);
+  EXPECT_EQ(run("play.wav"), StopReason::DeviceFailure);
   EXPECT_FALSE(master->GetDevice()->IsOpen());
   EXPECT_TRUE(Played().empty());
   EXPECT_FALSE(master->Setup(0, L"", Create<WaveFileSource>()));
@@ -300,7 +300,7 @@ TEST_F(PlaybackMaster, HundredsOfStartStopCyclesLeakNothing) {
     ASSERT_TRUE(master->Start()) << cycle;
     ASSERT_TRUE(master->WaitForState(M::Running, 5000, 1)) << cycle;
     ASSERT_TRUE(master->Close()) << cycle;
-    ASSERT_EQ(master->GetStopReason(), kStopByOwner);
+    ASSERT_EQ(master->GetStopReason(), StopReason::ByOwner);
     if (cycle == 0) {
       buffers = AudioBuffer::LiveCount();
       messages = GraphMessage::LiveCount();

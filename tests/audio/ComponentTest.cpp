@@ -23,10 +23,10 @@ using S = ComponentState;
 class ScriptedComponent : public AudioComponent {
  public:
   using AudioComponent::Inbox;
-  uint32_t SetupStep() override {
+  StopReason SetupStep() override {
     setups.fetch_add(1);
     while (!gateOpen.load() && !IsStopRequested()) WaitForWakeUnless([this] { return gateOpen.load(); }, 1000);
-    return setupCode.load();
+    return StopReasonFromCode(setupCode.load());
   }
   void ProcessStep() override {
     if (RefPtr<GraphMessage> m = Inbox()->Pop()) {
@@ -147,7 +147,7 @@ TEST(ComponentTest, FailedSetupAbortsReportsCodeAndIdlesUntilStopped) {
 TEST(ComponentTest, AbortOutsideRunOnlyReports) {
   ProbeQueue peer;
   RefPtr<ScriptedComponent> c = Create<ScriptedComponent>();
-  c->Abort(11);  // no peer: nothing to report to, state stays Idle
+  c->Abort(StopReason::EncoderFailure);  // no peer: nothing to report to, state stays Idle
   EXPECT_EQ(c->GetState(), S::Idle);
   EXPECT_FALSE(c->GetAbortFlag());
   EXPECT_EQ(peer.queue->Count(), 0u);

@@ -24,10 +24,10 @@ class ScriptedSource : public AudioSource {
   std::atomic<bool> sendPcmAndEnd{false};
 
  protected:
-  uint32_t SetupStep() override {
+  StopReason SetupStep() override {
     SetFormatLocked(MakePcmFormat(1, 8000, 16));
     SendFormatReady();
-    return 0;
+    return StopReason::None;
   }
   void ProcessStep() override {
     if (formatAgain.exchange(false)) SendFormatReady();
@@ -77,7 +77,7 @@ TEST(ConvertMasterTest, SetupIsRefusedWithoutPathsOrComponentsAndWhileRunning) {
   EXPECT_FALSE(f.master->Setup(L"/tmp/a", Create<NullSource>(), L"/tmp/x", encoder));
   EXPECT_EQ(f.master->GetSource(), RefPtr<AudioSource>(f.source));
   EXPECT_TRUE(f.master->Close());
-  EXPECT_EQ(f.master->GetStopReason(), kStopByOwner);
+  EXPECT_EQ(f.master->GetStopReason(), StopReason::ByOwner);
 }
 
 TEST(ConvertMasterTest, FormatReadyWhileRunningStopsWithReasonTen) {
@@ -90,7 +90,7 @@ TEST(ConvertMasterTest, FormatReadyWhileRunningStopsWithReasonTen) {
   f.source->formatAgain.store(true);
   f.source->Wake();
   ASSERT_TRUE(f.master->WaitForState(MasterState::Closed, 10000, 1));
-  EXPECT_EQ(f.master->GetStopReason(), kStopBadState);
+  EXPECT_EQ(f.master->GetStopReason(), StopReason::BadState);
 }
 
 TEST(ConvertMasterTest, CloseWhileDrainingReplacesEndOfStreamWithReasonOne) {
@@ -101,11 +101,11 @@ TEST(ConvertMasterTest, CloseWhileDrainingReplacesEndOfStreamWithReasonOne) {
   f.source->Wake();
   // The encoder never takes its input, so the drain cannot finish.
   ASSERT_TRUE(f.master->WaitForState(MasterState::Draining, 5000, 1));
-  EXPECT_EQ(f.master->GetStopReason(), kStopEndOfStream);
+  EXPECT_EQ(f.master->GetStopReason(), StopReason::EndOfStream);
   EXPECT_EQ(f.master->GetPosition(), 0u);
   f.master->Close();
   ASSERT_TRUE(f.master->WaitForState(MasterState::Closed, 10000, 1));
-  EXPECT_EQ(f.master->GetStopReason(), kStopByOwner);
+  EXPECT_EQ(f.master->GetStopReason(), StopReason::ByOwner);
   // Notices: Opening, Running, Draining, Stopping, Closed.
   std::vector<uint32_t> states;
   while (auto m = f.window.TakeMessage(kWmConvertNotify, 100)) states.push_back(m->wParam & 0xFFFF);
@@ -120,7 +120,7 @@ TEST(ConvertMasterTest, AnEmptyInputFileCannotOpenTheSourceAndStopsWithReasonTwe
                               Create<NullEncoder>()));
   ASSERT_TRUE(f.master->Start());
   ASSERT_TRUE(f.master->WaitForState(MasterState::Closed, 10000, 1));
-  EXPECT_EQ(f.master->GetStopReason(), kStopSetupFailure);
+  EXPECT_EQ(f.master->GetStopReason(), StopReason::SetupFailure);
 }
 
 }  // namespace

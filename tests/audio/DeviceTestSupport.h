@@ -9,6 +9,7 @@
 #include "audio/Master.h"
 #include "platform/window/HeadlessMessageQueue.h"
 #include "platform/wave/VirtualWaveBackend.h"
+#include "support/StopReasonPrint.h"
 
 namespace talvinor::testing {
 

@@ -23,7 +23,7 @@ class LoopMaster : public Master {
     SetStateIf(M::Opening, M::Running);
     for (;;) {
       if (RefPtr<GraphMessage> m = Inbox()->Pop()) {
-        if (m->Kind() == MessageKind::Abort) StopWithReason(0, m->First());
+        if (m->Kind() == MessageKind::Abort) StopWithReason(0, StopReasonFromCode(m->First()));
       } else {
         WaitForMessage(IsState(M::Running) ? 1000 : 3);
       }
@@ -55,7 +55,7 @@ TEST(MasterTest, EveryStateChangeIsPostedWithNewAndOldState) {
   EXPECT_FALSE(master->Start());
   ASSERT_TRUE(master->WaitForState(M::Running, 5000, 1));
   EXPECT_TRUE(master->Close());
-  EXPECT_EQ(master->GetStopReason(), kStopByOwner);
+  EXPECT_EQ(master->GetStopReason(), StopReason::ByOwner);
   EXPECT_TRUE(master->IsState(M::Closed));
   using P = std::pair<uint32_t, uint32_t>;
   EXPECT_EQ(Notices(window, 4), (std::vector<P>{{1, 5}, {2, 1}, {3, 2}, {5, 3}}));
@@ -71,11 +71,11 @@ TEST(MasterTest, AbortCodeBecomesTheStopReasonAndNextRunStartsClean) {
   ASSERT_TRUE(master->WaitForState(M::Running, 5000, 1));
   master->Inbox()->Post(MakeMessage<MessageKind::Abort>(nullptr, 33));
   ASSERT_TRUE(master->WaitForState(M::Closed, 5000, 1));
-  EXPECT_EQ(master->GetStopReason(), 33u);
+  EXPECT_EQ(master->GetStopReason(), StopReasonFromCode(33));
   ASSERT_TRUE(WaitUntil([&] { return !master->IsRunning(); }));
   ASSERT_TRUE(master->Start());
   ASSERT_TRUE(master->WaitForState(M::Running, 5000, 1));
-  EXPECT_EQ(master->GetStopReason(), kStopNone);
+  EXPECT_EQ(master->GetStopReason(), StopReason::None);
   EXPECT_TRUE(master->Close());
 }
 

@@ -49,7 +49,7 @@ class OggDevicePlayback : public ::testing::Test {
     EXPECT_TRUE(master->SetEndOfStreamAction(EndOfStreamAction::Close));
     EXPECT_TRUE(master->Start());
     EXPECT_TRUE(master->WaitForState(MasterState::Closed, 20000, 2));
-    return master->GetStopReason();
+    return StopCode(master->GetStopReason());
   }
 
   TempFolder m_folder;
