@@ -16,6 +16,7 @@
 #include "codec/WaveFileEncoder.h"
 #include "platform/ManualResetEvent.h"
 #include "support/TempFolder.h"
+#include "support/TraceCapture.h"
 
 namespace talvinor {
 namespace {
@@ -236,6 +237,27 @@ TEST_F(RecordMaster, AFailureIsNotHiddenByTheOwnersStopAndAClosedRunStaysClosed)
   EXPECT_TRUE(master->IsState(M::Closed));
   EXPECT_EQ(master->GetStopReason(), StopReason::FileWrite);
   EXPECT_EQ(log.Until(M::Closed).back(), N(M::Closed, M::Stopping));
+}
+
+TEST_F(RecordMaster, ARunClosedByAFailureRefusesAnyLaterStopAndTracesTheAbort) {
+  TempFolder folder;
+  WriteBytes(folder.File("taken.wav"), "someone else's file");
+  RefPtr<CRecWaveIn> master = Create<CRecWaveIn>();
+  NoticeLog log(master.Get());
+  TraceCapture trace;
+  ASSERT_TRUE(master->Setup(0, folder.WFile(L"taken.wav"), Wav(1, 8000, 16)));
+  ASSERT_TRUE(master->Start());
+  ASSERT_EQ(log.Until(M::Closed).back(), N(M::Closed, M::Stopping));
+  ASSERT_EQ(master->GetStopReason(), StopReason::FileOpen);
+  EXPECT_TRUE(trace.Contains("Master::OnAbort - 0000001fh"));
+  ASSERT_TRUE(WaitUntil([&] { return !master->IsRunning(); }));
+  for (StopReason late : {StopReason::ByOwner, StopReason::FileWrite}) {
+    EXPECT_FALSE(master->StopWithReason(0, late));
+    EXPECT_TRUE(master->IsState(M::Closed));
+    EXPECT_EQ(master->GetStopReason(), StopReason::FileOpen);
+  }
+  EXPECT_FALSE(master->Close());
+  EXPECT_TRUE(log.Until(M::Closed, 20).empty());
 }
 
 TEST_F(RecordMaster, AFailedWriteEndsTheRecordingInsteadOfWaitingForTheLostBuffers) {

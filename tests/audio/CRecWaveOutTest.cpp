@@ -13,6 +13,7 @@
 #include "platform/Unicode.h"
 #include "platform/ManualResetEvent.h"
 #include "support/TempFolder.h"
+#include "support/TraceCapture.h"
 
 namespace talvinor {
 namespace {
@@ -261,6 +262,27 @@ TEST_F(PlaybackMaster, FailuresStopWithTheirReasons) {
   EXPECT_TRUE(Played().empty());
   EXPECT_FALSE(master->Setup(0, L"", Create<WaveFileSource>()));
   EXPECT_FALSE(master->Setup(0, m_folder.WFile(L"play.wav"), nullptr));
+}
+
+TEST_F(PlaybackMaster, ARunClosedByAFailureRefusesAnyLaterStopAndKeepsItsReason) {
+  RefPtr<CRecWaveOut> master = Create<CRecWaveOut>();
+  NoticeLog log(master.Get(), kWmPlayNotify);
+  TraceCapture trace;
+  ASSERT_TRUE(Setup(master.Get(), "missing.wav", EndOfStreamAction::Close));
+  ASSERT_TRUE(master->Start());
+  ASSERT_EQ(log.Until(M::Closed).back(), N(M::Closed, M::Stopping));
+  ASSERT_EQ(master->GetStopReason(), StopReason::FileOpen);
+  EXPECT_TRUE(trace.Contains("Master::OnAbort - 0000001fh"));
+  ASSERT_TRUE(WaitUntil([&] { return !master->IsRunning(); }));
+  for (StopReason late : {StopReason::ByOwner, StopReason::EndOfStream, StopReason::FileRead}) {
+    EXPECT_FALSE(master->StopWithReason(0, late));
+    EXPECT_TRUE(master->IsState(M::Closed));
+    EXPECT_EQ(master->GetStopReason(), StopReason::FileOpen);
+  }
+  EXPECT_FALSE(master->Close());
+  EXPECT_FALSE(master->Pause());
+  EXPECT_FALSE(master->Resume());
+  EXPECT_TRUE(log.Until(M::Closed, 20).empty());
 }
 
 TEST_F(PlaybackMaster, FiltersChangeOnlyInStatesThatAllowItAndArePreparedWithTheFormat) {

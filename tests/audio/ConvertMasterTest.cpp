@@ -10,11 +10,13 @@
 #include "audio/NullSource.h"
 #include "platform/window/HeadlessMessageQueue.h"
 #include "support/TempFolder.h"
+#include "support/TraceCapture.h"
 
 namespace talvinor {
 namespace {
 
 using testing::TempFolder;
+using testing::TraceCapture;
 using testing::WaitUntil;
 
 // A source that announces its format at once and then does what the test asks.
@@ -121,6 +123,35 @@ TEST(ConvertMasterTest, AnEmptyInputFileCannotOpenTheSourceAndStopsWithReasonTwe
   ASSERT_TRUE(f.master->Start());
   ASSERT_TRUE(f.master->WaitForState(MasterState::Closed, 10000, 1));
   EXPECT_EQ(f.master->GetStopReason(), StopReason::SetupFailure);
+}
+
+TEST(ConvertMasterTest, ARunClosedByAFailureRefusesAnyLaterStopAndKeepsItsReason) {
+  Fixture f;
+  TraceCapture trace;
+  ASSERT_TRUE(f.master->Setup(f.folder.WFile(L"missing.bin"), f.source, f.folder.WFile(L"out.bin"),
+                              Create<NullEncoder>()));
+  ASSERT_TRUE(f.master->Start());
+  ASSERT_TRUE(f.master->WaitForState(MasterState::Closed, 10000, 1));
+  ASSERT_EQ(f.master->GetStopReason(), StopReason::FileOpen);
+  EXPECT_TRUE(trace.Contains("Master::OnAbort - 0000001fh"));
+  ASSERT_TRUE(WaitUntil([&] { return !f.master->IsRunning(); }));
+  while (f.window.TakeMessage(kWmConvertNotify, 0)) {
+  }
+  for (StopReason late : {StopReason::ByOwner, StopReason::EndOfStream, StopReason::FileWrite}) {
+    EXPECT_FALSE(f.master->StopWithReason(0, late));
+    EXPECT_TRUE(f.master->IsState(MasterState::Closed));
+    EXPECT_EQ(f.master->GetStopReason(), StopReason::FileOpen);
+  }
+  EXPECT_FALSE(f.master->Close());
+  EXPECT_FALSE(f.window.TakeMessage(kWmConvertNotify, 20));
+  // The next run starts as usual; a conversion cannot be paused.
+  ASSERT_TRUE(f.Start(Create<StuckEncoder>()));
+  ASSERT_TRUE(f.master->WaitForState(MasterState::Running, 5000, 1));
+  EXPECT_EQ(f.master->GetStopReason(), StopReason::None);
+  EXPECT_FALSE(f.master->Pause());
+  EXPECT_TRUE(f.master->IsState(MasterState::Running));
+  EXPECT_TRUE(f.master->Close());
+  EXPECT_EQ(f.master->GetStopReason(), StopReason::ByOwner);
 }
 
 }  // namespace

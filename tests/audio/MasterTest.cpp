@@ -14,24 +14,13 @@ namespace {
 using testing::WaitUntil;
 using M = MasterState;
 
-// A master that opens at once, runs until stopped and stops on Abort, as the
-// concrete masters do.
+// A master that opens at once and runs until stopped, with the lifecycle
+// every concrete master shares.
 class LoopMaster : public Master {
- public:
-  uint32_t Run() override {
-    SetState(M::Opening);
-    SetStateIf(M::Opening, M::Running);
-    for (;;) {
-      if (RefPtr<GraphMessage> m = Inbox()->Pop()) {
-        if (m->Kind() == MessageKind::Abort) StopWithReason(0, StopReasonFromCode(m->First()));
-      } else {
-        WaitForMessage(IsState(M::Running) ? 1000 : 3);
-      }
-      if (IsState(M::Stopping)) break;
-    }
-    Inbox()->Clear();
-    SetState(M::Closed);
-    return 0;
+ protected:
+  StepResult Step(MasterState state) override {
+    if (state == M::Opening) SetStateIf(M::Opening, M::Running);
+    return state == M::Stopping ? StepResult::Finished : StepResult::Continue;
   }
 };
 

@@ -120,10 +120,11 @@ class FilterListMaster : public Master {
     filters.push_back(std::move(filter));
     return true;
   }
-  uint32_t Run() override { return 0; }
-
   bool refuse = false;
   std::vector<RefPtr<RefObject>> filters;
+
+ protected:
+  StepResult Step(MasterState) override { return StepResult::Finished; }
 };
 
 TEST(PlaybackFilterTest, ThePlayersChoicesBuildTheirListsFromTheSharedFiltersInOrder) {
