@@ -75,18 +75,17 @@ bool CRecWaveOut::ClearFilters() {
   return true;
 }
 
-bool CRecWaveOut::AddFilter(RefPtr<RefObject> filter) {
-  RefPtr<PlaybackFilter> playback = QueryAs<PlaybackFilter>(filter.Get());
-  if (!playback) return false;
+bool CRecWaveOut::AddFilter(RefPtr<PlaybackFilter> filter) {
+  if (!filter) return false;
   Locker lock(m_lock.Get());
   MasterState state = GetState();
   if (!FilterStateAllowed(state)) return false;
   if (IsDeviceOpenState(state)) {
     WaveFormat format;
     GetFormat(&format);
-    playback->Prepare(format);
+    filter->Prepare(format);
   }
-  m_filters.push_back(std::move(playback));
+  m_filters.push_back(std::move(filter));
   return true;
 }
 

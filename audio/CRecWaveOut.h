@@ -6,8 +6,8 @@
 #include "audio/AudioSource.h"
 #include "audio/FileWorker.h"
 #include "audio/Master.h"
+#include "audio/PlaybackFilter.h"
 #include "audio/WaveOutDevice.h"
-#include "codec/PlaybackFilter.h"
 
 namespace talvinor {
 
@@ -46,10 +46,9 @@ class CRecWaveOut : public Master {
   bool Seek(uint32_t milliseconds) override;
   // Allowed while Running, Closed, Pausing, Paused or Resuming. A filter
   // added while the device is open is prepared at once; one added while
-  // Closed when the next playback reaches Running. `filter` must be a
-  // PlaybackFilter.
+  // Closed when the next playback reaches Running. A null filter is refused.
   bool ClearFilters() override;
-  bool AddFilter(RefPtr<RefObject> filter) override;
+  bool AddFilter(RefPtr<PlaybackFilter> filter) override;
   uint32_t GetFilterCount();
 
   RefPtr<AudioSource> GetSource();

@@ -4,6 +4,7 @@
 
 #include "core/EventObject.h"
 #include "audio/MessageQueue.h"
+#include "audio/PlaybackFilter.h"
 #include "audio/StopReason.h"
 #include "audio/WaveFormat.h"
 #include "core/Worker.h"
@@ -97,7 +98,7 @@ class Master : public Worker {
   virtual uint32_t GetLength() { return 0; }
   virtual bool Seek(uint32_t /*milliseconds*/) { return false; }
   virtual bool ClearFilters() { return false; }
-  virtual bool AddFilter(RefPtr<RefObject> /*filter*/) { return false; }
+  virtual bool AddFilter(RefPtr<PlaybackFilter> /*filter*/) { return false; }
   MasterState GetState();
   bool IsState(MasterState state);
   StopReason GetStopReason();

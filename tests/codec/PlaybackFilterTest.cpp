@@ -115,7 +115,7 @@ class FilterListMaster : public Master {
     filters.clear();
     return true;
   }
-  bool AddFilter(RefPtr<RefObject> filter) override {
+  bool AddFilter(RefPtr<PlaybackFilter> filter) override {
     if (refuse) return false;
     filters.push_back(std::move(filter));
     return true;
