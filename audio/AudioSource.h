@@ -68,6 +68,19 @@ class AudioSource : public AudioComponent {
   // The seek target, cleared (kNoSeek when none was pending).
   uint32_t TakeSeekTarget();
 
+  // Moves the stream to `milliseconds`. Returns where the stream then
+  // stands, in milliseconds (a target past the end leaves it at the end),
+  // or kNoSeek when it could not move and stays where it was.
+  virtual uint32_t SeekStream(uint32_t /*milliseconds*/) { return kNoSeek; }
+  // Once the stream is open: the base position becomes 0, or where a
+  // pending seek target has put the stream.
+  void SeekAtStart();
+  // Carries out a pending seek target: when the stream moved, the device
+  // drops what it holds and the base position becomes where the stream now
+  // stands; when it could not move, the base position stays, as the stream
+  // plays on from where it was. Then the stream runs again.
+  void ResumeStep() override;
+
  private:
   std::deque<RefPtr<AudioBuffer>> m_input;  // guarded by m_lock
   uint32_t m_openParameter = 0;             // guarded by m_lock

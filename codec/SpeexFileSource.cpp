@@ -27,8 +27,11 @@ uint32_t SpeexFileSource::GetPosition() {
   return static_cast<uint32_t>(std::min<uint64_t>(ms, 0xFFFFFFFFu));
 }
 
-void SpeexFileSource::SeekTo(uint32_t milliseconds) {
+uint32_t SpeexFileSource::SeekStream(uint32_t milliseconds) {
+  if (m_rate.load() == 0) return kNoSeek;
   m_decoder->Seek(static_cast<int64_t>(milliseconds) * m_decoder->Rate() / 1000);
+  uint32_t length = m_lengthMs.load();
+  return length != 0 ? std::min(milliseconds, length) : milliseconds;
 }
 
 StopReason SpeexFileSource::SetupStep() {
@@ -57,27 +60,14 @@ StopReason SpeexFileSource::SetupStep() {
   m_lengthMs.store(static_cast<uint32_t>(
       std::min<uint64_t>(static_cast<uint64_t>(m_decoder->LengthSamples()) * 1000 / rate, 0xFFFFFFFFu)));
   SendFormatReady();
-
-  SetBasePosition(0);
-  uint32_t target = TakeSeekTarget();
-  if (target != kNoSeek) {
-    SeekTo(target);
-    SetBasePosition(target);
-  }
+  SeekAtStart();
   return StopReason::None;
 }
 
 void SpeexFileSource::ResumeStep() {
   FreeInputBuffers();
   m_frameOffset = m_frameLength = 0;
-  uint32_t target = TakeSeekTarget();
-  if (target != kNoSeek && m_rate.load() != 0) {
-    SeekTo(target);
-    RequestDeviceReset();
-    SetBasePosition(target);
-  }
-  SetEnded(false);
-  SetState(ComponentState::Running);
+  OggFileSource::ResumeStep();
 }
 
 void SpeexFileSource::ProcessStep() {

@@ -79,22 +79,18 @@ StopReason VorbisFileSource::SetupStep() {
   double total = ov_time_total(file, -1);
   m_lengthMs.store(total > 0 ? static_cast<uint32_t>(std::min(total * 1000.0, 4294967295.0)) : 0);
   SendFormatReady();
-
-  SetBasePosition(0);
-  uint32_t target = TakeSeekTarget();
-  if (target != kNoSeek && SeekTo(target)) SetBasePosition(target);
+  SeekAtStart();
   return StopReason::None;
+}
+
+uint32_t VorbisFileSource::SeekStream(uint32_t milliseconds) {
+  if (!m_state->IsFileOpen() || !SeekTo(milliseconds)) return kNoSeek;
+  return milliseconds;
 }
 
 void VorbisFileSource::ResumeStep() {
   FreeInputBuffers();
-  uint32_t target = TakeSeekTarget();
-  if (target != kNoSeek && m_state->IsFileOpen() && SeekTo(target)) {
-    RequestDeviceReset();
-    SetBasePosition(target);
-  }
-  SetEnded(false);
-  SetState(ComponentState::Running);
+  OggFileSource::ResumeStep();
 }
 
 void VorbisFileSource::ProcessStep() {

@@ -153,33 +153,17 @@ StopReason WaveFileSource::SetupStep() {
     return e.reason;
   }
   SendFormatReady();
-  SetBasePosition(0);
-  uint32_t target = TakeSeekTarget();
-  if (target != kNoSeek) {
-    Locker lock(m_lock.Get());
-    if (m_format.avgBytesPerSec != 0) m_readPosition = SeekPosition(target);
-    SetBasePosition(target);
-  }
+  SeekAtStart();
   SetState(ComponentState::Running);
   return StopReason::None;
 }
 
-void WaveFileSource::ResumeStep() {
-  uint32_t target = TakeSeekTarget();
-  if (target != kNoSeek) {
-    bool moved = false;
-    {
-      Locker lock(m_lock.Get());
-      if (m_format.avgBytesPerSec != 0 && m_format.blockAlign != 0) {
-        m_readPosition = SeekPosition(target);
-        moved = true;
-      }
-    }
-    if (moved) RequestDeviceReset();
-    SetBasePosition(target);
-  }
-  SetEnded(false);
-  SetState(ComponentState::Running);
+uint32_t WaveFileSource::SeekStream(uint32_t milliseconds) {
+  Locker lock(m_lock.Get());
+  if (m_format.avgBytesPerSec == 0 || m_format.blockAlign == 0) return kNoSeek;
+  m_readPosition = SeekPosition(milliseconds);
+  uint64_t lengthMs = static_cast<uint64_t>(m_dataSize) * 1000 / m_format.avgBytesPerSec;
+  return static_cast<uint32_t>(std::min<uint64_t>(milliseconds, lengthMs));
 }
 
 void WaveFileSource::ProcessStep() {
