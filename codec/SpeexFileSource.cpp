@@ -55,7 +55,7 @@ StopReason SpeexFileSource::SetupStep() {
   m_frame.assign(m_decoder->FrameBytes() / 2, 0);
   m_frameOffset = m_frameLength = 0;
   const uint32_t rate = m_decoder->Rate();
-  SetFormatLocked(MakePcmFormat(static_cast<uint16_t>(m_decoder->Channels()), rate, 16));
+  SetFormatLocked(PcmWaveFormat(static_cast<uint16_t>(m_decoder->Channels()), rate, 16));
   m_rate.store(rate);
   m_lengthMs.store(static_cast<uint32_t>(
       std::min<uint64_t>(static_cast<uint64_t>(m_decoder->LengthSamples()) * 1000 / rate, 0xFFFFFFFFu)));

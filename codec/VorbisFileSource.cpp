@@ -75,7 +75,7 @@ StopReason VorbisFileSource::SetupStep() {
   if (!info || info->channels < 1 || info->channels > 255 || info->rate < 1) return StopReason::MalformedStream;
   m_channels = info->channels;
   m_rate = info->rate;
-  SetFormatLocked(MakePcmFormat(static_cast<uint16_t>(m_channels), static_cast<uint32_t>(m_rate), 16));
+  SetFormatLocked(PcmWaveFormat(static_cast<uint16_t>(m_channels), static_cast<uint32_t>(m_rate), 16));
   double total = ov_time_total(file, -1);
   m_lengthMs.store(total > 0 ? static_cast<uint32_t>(std::min(total * 1000.0, 4294967295.0)) : 0);
   SendFormatReady();

@@ -188,7 +188,7 @@ TEST(ComponentTest, EncoderFormatPoolAndRefusalsOutsideARun) {
   ASSERT_TRUE(encoder->SetFormat(2, 22050, 16));
   WaveFormat f;
   encoder->GetFormat(&f);
-  EXPECT_EQ(f, MakePcmFormat(2, 22050, 16));
+  EXPECT_EQ(f, PcmWaveFormat(2, 22050, 16));
   EXPECT_EQ(f.blockAlign, 4);
   EXPECT_EQ(f.avgBytesPerSec, 88200u);
   // Not running: QueueInput is refused and releases what it was given.

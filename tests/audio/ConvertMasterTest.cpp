@@ -27,7 +27,7 @@ class ScriptedSource : public AudioSource {
 
  protected:
   StopReason SetupStep() override {
-    SetFormatLocked(MakePcmFormat(1, 8000, 16));
+    SetFormatLocked(PcmWaveFormat(1, 8000, 16));
     SendFormatReady();
     return StopReason::None;
   }
@@ -88,7 +88,7 @@ TEST(ConvertMasterTest, FormatReadyWhileRunningStopsWithReasonTen) {
   ASSERT_TRUE(f.master->WaitForState(MasterState::Running, 5000, 1));
   WaveFormat format;
   f.master->GetFormat(&format);
-  EXPECT_EQ(format, MakePcmFormat(1, 8000, 16));
+  EXPECT_EQ(format, PcmWaveFormat(1, 8000, 16));
   f.source->formatAgain.store(true);
   f.source->Wake();
   ASSERT_TRUE(f.master->WaitForState(MasterState::Closed, 10000, 1));

@@ -79,7 +79,7 @@ TEST(MasterTest, WaitForStateGivesUpAfterTimeout) {
 TEST(MasterTest, FormatAndNamesAreCopiedOut) {
   RefPtr<LoopMaster> master = Create<LoopMaster>();
   EXPECT_FALSE(master->GetFormat(nullptr));
-  WaveFormat f = MakePcmFormat(1, 8000, 16);
+  WaveFormat f = PcmWaveFormat(1, 8000, 16);
   EXPECT_TRUE(master->GetFormat(&f));
   EXPECT_EQ(f, WaveFormat{});
   EXPECT_EQ(master->Pause(), false);

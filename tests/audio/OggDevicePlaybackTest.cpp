@@ -97,7 +97,7 @@ TEST_F(OggDevicePlayback, OggFilesPlayWholeThroughEachListeningAid) {
     Decoded decoded = DecodeFile(c.file, m_folder.Path());
     ASSERT_EQ(decoded.reason, 2u);
     EXPECT_EQ(Play(c.file, c.source(), c.choice), 2u);
-    WaveFormat format = MakePcmFormat(decoded.pcm.channels, decoded.pcm.rate, 16);
+    WaveFormat format = PcmWaveFormat(decoded.pcm.channels, decoded.pcm.rate, 16);
     std::vector<int16_t> played = Played();
     EXPECT_EQ(played.size(), decoded.pcm.samples.size());
     EXPECT_TRUE(played == Filtered(decoded.pcm.samples, format, c.choice));

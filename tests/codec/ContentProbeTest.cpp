@@ -34,7 +34,7 @@ TEST(ContentProbeTest, StreamInfoReportsFormatLengthOrTheReason) {
   StreamInfo info;
   ASSERT_EQ(ReadStreamInfo(folder.WFile(L"a.wav"), &info), StopReason::None);
   EXPECT_EQ(info.sourceCode, 0x20023u);
-  EXPECT_EQ(info.format, MakePcmFormat(1, 8000, 16));
+  EXPECT_EQ(info.format, PcmWaveFormat(1, 8000, 16));
   EXPECT_EQ(info.lengthMs, 75500u);
   EXPECT_TRUE(info.tags.empty());
 

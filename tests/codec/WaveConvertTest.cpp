@@ -17,7 +17,7 @@ constexpr uint32_t kClosed = 5;
 // The exact file the encoder must write for `pcm` in `format`.
 std::string ExpectedWav(const std::string& pcm, uint16_t channels, uint32_t rate, uint16_t bits) {
   uint8_t header[44];
-  WaveFileEncoder::BuildHeader(MakePcmFormat(channels, rate, bits), static_cast<uint32_t>(pcm.size()), header);
+  WaveFileEncoder::BuildHeader(PcmWaveFormat(channels, rate, bits), static_cast<uint32_t>(pcm.size()), header);
   return std::string(reinterpret_cast<char*>(header), 44) + pcm;
 }
 
