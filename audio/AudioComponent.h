@@ -39,15 +39,15 @@ class AudioComponent : public Worker {
   bool Stop(uint32_t timeoutMs) override;
   uint32_t Run() override;
 
-  // 9. Lets the inbox drain (up to 50 polls of 100 ms), then Stop(1000).
+  // Lets the inbox drain (up to 50 polls of 100 ms), then Stop(1000).
   // True at once when the thread does not run.
   virtual bool Close();
-  // 10. Starts a run that reports to `peer`; refused while running.
+  // Starts a run that reports to `peer`; refused while running.
   virtual bool Connect(RefPtr<MessageQueue> peer);
-  // 11./12. Only while running: ask for Paused / for Running again.
+  // Only while running: ask for Paused / for Running again.
   virtual bool RequestPause();
   virtual bool RequestResume();
-  // 13. Signals the wake event.
+  // Signals the wake event.
   virtual void Wake();
 
   ComponentState GetState();

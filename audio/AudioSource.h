@@ -23,20 +23,20 @@ class AudioSource : public AudioComponent {
  public:
   static constexpr uint32_t kNoSeek = 0xFFFFFFFFu;
 
-  // 14. Stores `parameter` (the file size for file sources) and connects;
+  // Stores `parameter` (the file size for file sources) and connects;
   // refused while running and for 0 or 0xFFFFFFFF.
   virtual bool Open(RefPtr<MessageQueue> peer, uint32_t parameter);
-  // 15. Hands a PCM buffer to fill; false for null.
+  // Hands a PCM buffer to fill; false for null.
   virtual bool PushBuffer(RefPtr<AudioBuffer> buffer);
-  // 16. Only while running: posts SourceInput with the buffer to the own inbox.
+  // Only while running: posts SourceInput with the buffer to the own inbox.
   virtual bool QueueInput(RefPtr<AudioBuffer> buffer);
-  // 17./18. Milliseconds; 0 in the base.
+  // Position and length in milliseconds; 0 in the base.
   virtual uint32_t GetPosition() { return 0; }
   virtual uint32_t GetLength() { return 0; }
-  // 19./20. The size and number of PCM buffers the master is to allocate.
+  // The size and number of PCM buffers the master is to allocate.
   virtual uint32_t GetBufferSize() { return 0; }
   virtual uint32_t GetBufferCount() { return 0; }
-  // 21.-23. The pending seek (kNoSeek when none) and the stream position that
+  // The pending seek (kNoSeek when none) and the stream position that
   // matches device position 0 of the current device run.
   virtual uint32_t GetSeekTarget();
   virtual bool SetSeekTarget(uint32_t milliseconds);
