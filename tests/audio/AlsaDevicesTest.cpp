@@ -22,7 +22,7 @@ namespace {
 using namespace testing;
 using M = MasterState;
 
-class AlsaDevices : public ::testing::Test {
+class AlsaDevicesTest : public ::testing::Test {
  protected:
   // ALSA reads its configuration once per process: the test PCMs are fixed
   // files in one folder.
@@ -54,9 +54,9 @@ class AlsaDevices : public ::testing::Test {
 
   static TempFolder* s_folder;
 };
-TempFolder* AlsaDevices::s_folder = nullptr;
+TempFolder* AlsaDevicesTest::s_folder = nullptr;
 
-TEST_F(AlsaDevices, CapturePcmFedWithSpeechRecordsThatSpeech) {
+TEST_F(AlsaDevicesTest, CapturePcmFedWithSpeechRecordsThatSpeech) {
   TempFolder folder;
   ASSERT_EQ(std::system(("espeak-ng -w '" + folder.File("speech.wav") + "' 'Talvinor records this sentence.'").c_str()),
             0);
@@ -88,7 +88,7 @@ TEST_F(AlsaDevices, CapturePcmFedWithSpeechRecordsThatSpeech) {
   EXPECT_TRUE(recorded.substr(44, speech.size()) == speech);
 }
 
-TEST_F(AlsaDevices, PlaybackPcmWritesExactlyWhatWasPlayed) {
+TEST_F(AlsaDevicesTest, PlaybackPcmWritesExactlyWhatWasPlayed) {
   TempFolder folder;
   std::string pcm = TestPcm16(44100, 2);
   WriteBytes(folder.File("play.wav"), WavBytes(pcm, 2, 44100, 16));
@@ -102,7 +102,7 @@ TEST_F(AlsaDevices, PlaybackPcmWritesExactlyWhatWasPlayed) {
   EXPECT_TRUE(ReadBytes(s_folder->File("out.raw")) == pcm);
 }
 
-TEST_F(AlsaDevices, WithoutASoundCardTheDefaultDeviceGives91) {
+TEST_F(AlsaDevicesTest, WithoutASoundCardTheDefaultDeviceGives91) {
   WAVEFORMATEX format = DeviceFormat(44100, 1, 16);
   if (waveInOpen(nullptr, 0, &format, nullptr, 0, WAVE_FORMAT_QUERY) == MMSYSERR_NOERROR) {
     GTEST_SKIP() << "this machine has a working default device";

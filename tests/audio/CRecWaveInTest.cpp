@@ -35,7 +35,7 @@ class GatedEncoder : public WaveFileEncoder {
   }
 };
 
-class RecordMaster : public ::testing::Test {
+class CRecWaveInTest : public ::testing::Test {
  protected:
   void SetUp() override {
     SetWaveBackend(WaveBackendKind::Virtual);
@@ -83,7 +83,7 @@ class RecordMaster : public ::testing::Test {
   VirtualWaveDevice m_input = CounterInput(2.0);
 };
 
-TEST_F(RecordMaster, WavRecordingHoldsExactlyTheSignalThroughThreeReusedBuffers) {
+TEST_F(CRecWaveInTest, WavRecordingHoldsExactlyTheSignalThroughThreeReusedBuffers) {
   TempFolder folder;
   RefPtr<CRecWaveIn> master = Create<CRecWaveIn>();
   NoticeLog log(master.Get());
@@ -112,7 +112,7 @@ TEST_F(RecordMaster, WavRecordingHoldsExactlyTheSignalThroughThreeReusedBuffers)
   ExpectWholeSignal(pcm, DeviceFormat(22050, 2, 16));
 }
 
-TEST_F(RecordMaster, EightBitRecordingUsesSmallerBuffersAndKeepsItsSamples) {
+TEST_F(CRecWaveInTest, EightBitRecordingUsesSmallerBuffersAndKeepsItsSamples) {
   TempFolder folder;
   RefPtr<CRecWaveIn> master = Create<CRecWaveIn>();
   ASSERT_TRUE(master->Setup(0, folder.WFile(L"8bit.wav"), Wav(1, 11025, 8)));
@@ -126,7 +126,7 @@ TEST_F(RecordMaster, EightBitRecordingUsesSmallerBuffersAndKeepsItsSamples) {
   ExpectWholeSignal(pcm, DeviceFormat(11025, 1, 8));
 }
 
-TEST_F(RecordMaster, PauseResumeAndStopInEveryOrderTheMasterAllows) {
+TEST_F(CRecWaveInTest, PauseResumeAndStopInEveryOrderTheMasterAllows) {
   TempFolder folder;
   RefPtr<CRecWaveIn> master = Create<CRecWaveIn>();
   NoticeLog log(master.Get());
@@ -173,7 +173,7 @@ TEST_F(RecordMaster, PauseResumeAndStopInEveryOrderTheMasterAllows) {
   EXPECT_EQ(master->GetStopReason(), StopReason::ByOwner);
 }
 
-TEST_F(RecordMaster, ExistingFileStopsWithReason31AfterRunningAndIsLeftAlone) {
+TEST_F(CRecWaveInTest, ExistingFileStopsWithReason31AfterRunningAndIsLeftAlone) {
   TempFolder folder;
   WriteBytes(folder.File("taken.wav"), "someone else's file");
   RefPtr<CRecWaveIn> master = Create<CRecWaveIn>();
@@ -189,7 +189,7 @@ TEST_F(RecordMaster, ExistingFileStopsWithReason31AfterRunningAndIsLeftAlone) {
   EXPECT_EQ(master->GetDevice()->BufferCount(), 0u);
 }
 
-TEST_F(RecordMaster, DeviceThatRefusesTheFormatOrWillNotOpenGives91) {
+TEST_F(CRecWaveInTest, DeviceThatRefusesTheFormatOrWillNotOpenGives91) {
   TempFolder folder;
   VirtualWaveDevice narrow = CounterInput(1.0);
   narrow.formats = WAVE_FORMAT_1M08;
@@ -221,7 +221,7 @@ TEST_F(RecordMaster, DeviceThatRefusesTheFormatOrWillNotOpenGives91) {
   EXPECT_FALSE(master->Setup(0, folder.WFile(L"d.wav"), nullptr));
 }
 
-TEST_F(RecordMaster, AFailureIsNotHiddenByTheOwnersStopAndAClosedRunStaysClosed) {
+TEST_F(CRecWaveInTest, AFailureIsNotHiddenByTheOwnersStopAndAClosedRunStaysClosed) {
   TempFolder folder;
   RefPtr<CRecWaveIn> master = Create<CRecWaveIn>();
   NoticeLog log(master.Get());
@@ -239,7 +239,7 @@ TEST_F(RecordMaster, AFailureIsNotHiddenByTheOwnersStopAndAClosedRunStaysClosed)
   EXPECT_EQ(log.Until(M::Closed).back(), N(M::Closed, M::Stopping));
 }
 
-TEST_F(RecordMaster, ARunClosedByAFailureRefusesAnyLaterStopAndTracesTheAbort) {
+TEST_F(CRecWaveInTest, ARunClosedByAFailureRefusesAnyLaterStopAndTracesTheAbort) {
   TempFolder folder;
   WriteBytes(folder.File("taken.wav"), "someone else's file");
   RefPtr<CRecWaveIn> master = Create<CRecWaveIn>();
@@ -260,7 +260,7 @@ TEST_F(RecordMaster, ARunClosedByAFailureRefusesAnyLaterStopAndTracesTheAbort) {
   EXPECT_TRUE(log.Until(M::Closed, 20).empty());
 }
 
-TEST_F(RecordMaster, AFailedWriteEndsTheRecordingInsteadOfWaitingForTheLostBuffers) {
+TEST_F(CRecWaveInTest, AFailedWriteEndsTheRecordingInsteadOfWaitingForTheLostBuffers) {
   TempFolder folder;
   Program(CounterInput(0));  // unpaced: the limit is reached at once
   RefPtr<CRecWaveIn> master = Create<CRecWaveIn>();
@@ -283,7 +283,7 @@ TEST_F(RecordMaster, AFailedWriteEndsTheRecordingInsteadOfWaitingForTheLostBuffe
   EXPECT_EQ(master->GetDevice()->BufferCount(), 0u);
 }
 
-TEST_F(RecordMaster, HundredsOfStartStopCyclesLeakNothing) {
+TEST_F(CRecWaveInTest, HundredsOfStartStopCyclesLeakNothing) {
   TempFolder folder;
   Program(CounterInput(4.0));
   RefPtr<CRecWaveIn> master = Create<CRecWaveIn>();
@@ -331,10 +331,10 @@ std::vector<int16_t> Samples(const std::string& wav) {
   return out;
 }
 
-class CompressedRecording : public RecordMaster {
+class CRecWaveInCompressedTest : public CRecWaveInTest {
  protected:
   void SetUp() override {
-    RecordMaster::SetUp();
+    CRecWaveInTest::SetUp();
     m_tone.signal = VirtualSignal::Sine;
     m_tone.frequency = 440;
     m_tone.amplitude = 0.5;
@@ -359,7 +359,7 @@ class CompressedRecording : public RecordMaster {
   VirtualWaveDevice m_tone;
 };
 
-TEST_F(CompressedRecording, VorbisRecordingDecodesToTheRecordedSineSampleBySample) {
+TEST_F(CRecWaveInCompressedTest, VorbisRecordingDecodesToTheRecordedSineSampleBySample) {
   TempFolder folder;
   RefPtr<VorbisEncoder> vorbis = Create<VorbisEncoder>();
   vorbis->SetFormat(1, 44100, 16);
@@ -380,7 +380,7 @@ TEST_F(CompressedRecording, VorbisRecordingDecodesToTheRecordedSineSampleBySampl
   EXPECT_GT(10 * std::log10(signal / noise), 20.0) << "signal-to-noise ratio in dB";
 }
 
-TEST_F(CompressedRecording, SpeexRecordingDecodesToTheRecordedToneAtItsLevelAndLength) {
+TEST_F(CRecWaveInCompressedTest, SpeexRecordingDecodesToTheRecordedToneAtItsLevelAndLength) {
   TempFolder folder;
   RefPtr<SpeexEncoder> speex = Create<SpeexEncoder>();
   speex->SetFormat(1, 32000, 16);

@@ -43,7 +43,7 @@ class ProbeFilter : public PlaybackFilter {
   void Process(uint8_t*, uint32_t bytes, const WaveFormat&) override { processedBytes += bytes; }
 };
 
-class PlaybackMaster : public ::testing::Test {
+class CRecWaveOutTest : public ::testing::Test {
  protected:
   void SetUp() override {
     SetWaveBackend(WaveBackendKind::Virtual);
@@ -99,7 +99,7 @@ std::string Filtered(std::string pcm, const WaveFormat& format, FilterChoice cho
   return pcm;
 }
 
-TEST_F(PlaybackMaster, PlaysAWavFileExactlyAndThroughEachFilterChoice) {
+TEST_F(CRecWaveOutTest, PlaysAWavFileExactlyAndThroughEachFilterChoice) {
   // Known samples at the start: 4000 and 20000 under the first boost become
   // 8000 and 24256; full scale stays.
   std::string pcm = m_pcm;
@@ -133,7 +133,7 @@ TEST_F(PlaybackMaster, PlaysAWavFileExactlyAndThroughEachFilterChoice) {
   EXPECT_EQ(master->GetPosition(), 0u);
 }
 
-TEST_F(PlaybackMaster, EightBitSoundPassesEveryFilterUnchanged) {
+TEST_F(CRecWaveOutTest, EightBitSoundPassesEveryFilterUnchanged) {
   std::string pcm;
   for (uint32_t i = 0; i < 20000; ++i) pcm.push_back(static_cast<char>(i * 7));
   WriteBytes(m_folder.File("8bit.wav"), WavBytes(pcm, 2, 11025, 8));
@@ -146,7 +146,7 @@ TEST_F(PlaybackMaster, EightBitSoundPassesEveryFilterUnchanged) {
   EXPECT_TRUE(Played() == pcm);
 }
 
-TEST_F(PlaybackMaster, EndOfStreamWithFlagBit0StaysPausedAtTheEndWithTheDeviceOpen) {
+TEST_F(CRecWaveOutTest, EndOfStreamWithFlagBit0StaysPausedAtTheEndWithTheDeviceOpen) {
   RefPtr<CRecWaveOut> master = Create<CRecWaveOut>();
   NoticeLog log(master.Get(), kWmPlayNotify);
   ASSERT_TRUE(master->Setup(0, m_folder.WFile(L"play.wav"), Create<WaveFileSource>()));  // sets bit 0
@@ -174,7 +174,7 @@ TEST_F(PlaybackMaster, EndOfStreamWithFlagBit0StaysPausedAtTheEndWithTheDeviceOp
   EXPECT_FALSE(master->GetDevice()->IsOpen());
 }
 
-TEST_F(PlaybackMaster, SeekWhilePausedShowsTheTargetAndPlaysOnFromItAlsoPastTheEnd) {
+TEST_F(CRecWaveOutTest, SeekWhilePausedShowsTheTargetAndPlaysOnFromItAlsoPastTheEnd) {
   Output(4.0);
   // Long enough that the source, which reads 2 s ahead, has not reached the
   // end at the second pause.
@@ -223,7 +223,7 @@ TEST_F(PlaybackMaster, SeekWhilePausedShowsTheTargetAndPlaysOnFromItAlsoPastTheE
   EXPECT_TRUE(master->Close());
 }
 
-TEST_F(PlaybackMaster, CloseWhileDrainingKeepsTheEndOfStreamReason) {
+TEST_F(CRecWaveOutTest, CloseWhileDrainingKeepsTheEndOfStreamReason) {
   Output(1.0);
   WriteBytes(m_folder.File("short.wav"), WavBytes(m_pcm.substr(0, Bytes(800)), 1, kRate, 16));
   RefPtr<CRecWaveOut> master = Create<CRecWaveOut>();
@@ -240,7 +240,7 @@ TEST_F(PlaybackMaster, CloseWhileDrainingKeepsTheEndOfStreamReason) {
   EXPECT_TRUE(Played() == m_pcm.substr(0, Bytes(800)));
 }
 
-TEST_F(PlaybackMaster, FailuresStopWithTheirReasons) {
+TEST_F(CRecWaveOutTest, FailuresStopWithTheirReasons) {
   RefPtr<CRecWaveOut> master = Create<CRecWaveOut>();
   NoticeLog log(master.Get(), kWmPlayNotify);
   const std::vector<Notice> failed = {N(M::Opening, M::Closed), N(M::Stopping, M::Opening), N(M::Closed, M::Stopping)};
@@ -263,7 +263,7 @@ TEST_F(PlaybackMaster, FailuresStopWithTheirReasons) {
   EXPECT_FALSE(master->Setup(0, m_folder.WFile(L"play.wav"), nullptr));
 }
 
-TEST_F(PlaybackMaster, ARunClosedByAFailureRefusesAnyLaterStopAndKeepsItsReason) {
+TEST_F(CRecWaveOutTest, ARunClosedByAFailureRefusesAnyLaterStopAndKeepsItsReason) {
   RefPtr<CRecWaveOut> master = Create<CRecWaveOut>();
   NoticeLog log(master.Get(), kWmPlayNotify);
   TraceCapture trace;
@@ -284,7 +284,7 @@ TEST_F(PlaybackMaster, ARunClosedByAFailureRefusesAnyLaterStopAndKeepsItsReason)
   EXPECT_TRUE(log.Until(M::Closed, 20).empty());
 }
 
-TEST_F(PlaybackMaster, FiltersChangeOnlyInStatesThatAllowItAndArePreparedWithTheFormat) {
+TEST_F(CRecWaveOutTest, FiltersChangeOnlyInStatesThatAllowItAndArePreparedWithTheFormat) {
   Output(2.0);
   RefPtr<CRecWaveOut> master = Create<CRecWaveOut>();
   RefPtr<ProbeFilter> stored = Create<ProbeFilter>();
@@ -312,7 +312,7 @@ TEST_F(PlaybackMaster, FiltersChangeOnlyInStatesThatAllowItAndArePreparedWithThe
   EXPECT_EQ(master->GetFilterCount(), 0u);
 }
 
-TEST_F(PlaybackMaster, HundredsOfStartStopCyclesLeakNothing) {
+TEST_F(CRecWaveOutTest, HundredsOfStartStopCyclesLeakNothing) {
   Output(4.0);
   RefPtr<CRecWaveOut> master = Create<CRecWaveOut>();
   int32_t buffers = 0, messages = 0, components = 0;

@@ -19,7 +19,7 @@ using namespace testing;
 
 // The Ogg sources played by the playback master on a virtual output device
 // that takes the sound as fast as it comes and keeps it.
-class OggDevicePlayback : public ::testing::Test {
+class OggDevicePlaybackTest : public ::testing::Test {
  protected:
   void SetUp() override {
     SetWaveBackend(WaveBackendKind::Virtual);
@@ -74,7 +74,7 @@ std::vector<int16_t> Filtered(std::vector<int16_t> pcm, const WaveFormat& format
   return pcm;
 }
 
-TEST_F(OggDevicePlayback, OggFilesPlayWholeThroughEachListeningAid) {
+TEST_F(OggDevicePlaybackTest, OggFilesPlayWholeThroughEachListeningAid) {
   std::string ogg = m_folder.File("speech.ogg");
   std::string spx = m_folder.File("speech.spx");
   std::string peer = m_folder.File("peer.spx");
