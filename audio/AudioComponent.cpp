@@ -80,6 +80,10 @@ bool AudioComponent::Connect(RefPtr<MessageQueue> peer) {
     m_inbox->SetEvent(m_wakeEvent);
     m_peer = std::move(peer);
     m_abortFlag = 0;
+    // No run is in progress. A stop that reached the component just after
+    // its last run had ended (a master stops a component it still saw
+    // running) left it Stopping; the new run must not end at once.
+    m_state = ComponentState::Idle;
   }
   if (Start()) return true;
   Locker lock(m_lock.Get());

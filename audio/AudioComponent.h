@@ -42,7 +42,7 @@ class AudioComponent : public Worker {
   // Lets the inbox drain (up to 50 polls of 100 ms), then Stop(1000).
   // True at once when the thread does not run.
   virtual bool Close();
-  // Starts a run that reports to `peer`; refused while running.
+  // Starts a run that reports to `peer`, from Idle; refused while running.
   virtual bool Connect(RefPtr<MessageQueue> peer);
   // Only while running: ask for Paused / for Running again.
   virtual bool RequestPause();

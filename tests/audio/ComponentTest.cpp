@@ -98,6 +98,25 @@ TEST(ComponentTest, RunGoesThroughSetupProcessingAndFinishing) {
   EXPECT_EQ(c->setups.load(), 2);
 }
 
+TEST(ComponentTest, AStopThatComesAfterARunHasEndedDoesNotEndTheNextRun) {
+  ProbeQueue peer;
+  RefPtr<ScriptedComponent> c = Create<ScriptedComponent>();
+  ASSERT_TRUE(c->Connect(peer.queue));
+  ASSERT_TRUE(WaitUntil([&] { return c->GetState() == S::Running; }));
+  EXPECT_TRUE(c->Close());
+  // A master that still saw the thread running stops it once more.
+  c->Stop(0);
+  ASSERT_TRUE(c->Connect(peer.queue));
+  ASSERT_TRUE(WaitUntil([&] { return c->GetState() == S::Running; }));
+  EXPECT_TRUE(c->IsRunning());
+  c->Inbox()->Post(MakeMessage<MessageKind::SourceInput>(nullptr, 7));
+  RefPtr<GraphMessage> echoed = peer.NextOf(MessageKind::SourceInput);
+  ASSERT_TRUE(echoed);
+  EXPECT_EQ(echoed->First(), 7u);
+  EXPECT_TRUE(c->Close());
+  EXPECT_EQ(c->setups.load(), 2);
+}
+
 TEST(ComponentTest, PauseIsRefusedUntilRunningThenPausesAndResumes) {
   ProbeQueue peer;
   RefPtr<ScriptedComponent> c = Create<ScriptedComponent>();
