@@ -80,6 +80,10 @@ bool AudioComponent::Connect(RefPtr<MessageQueue> peer) {
     m_inbox->SetEvent(m_wakeEvent);
     m_peer = std::move(peer);
     m_abortFlag = 0;
+    // No run is in progress. A stop that reached the component just after
+    // its last run had ended (a master stops a component it still saw
+    // running) left it Stopping; the new run must not end at once.
+    m_state = ComponentState::Idle;
   }
   if (Start()) return true;
   Locker lock(m_lock.Get());
@@ -172,9 +176,9 @@ bool AudioComponent::SetState(ComponentState state) {
   return true;
 }
 
-void AudioComponent::Abort(uint32_t code) {
+void AudioComponent::Abort(StopReason reason) {
   Locker lock(m_lock.Get());
-  PostToPeer(MakeMessage<MessageKind::Abort>(nullptr, code));
+  PostToPeer(MakeAbortMessage(reason));
   switch (m_state) {
     case ComponentState::Started:
     case ComponentState::Running:
@@ -200,9 +204,9 @@ uint32_t AudioComponent::Run() {
     ComponentState state = GetState();
     switch (state) {
       case ComponentState::Started: {
-        uint32_t code = SetupStep();
-        if (code != 0) {
-          Abort(code);
+        StopReason reason = SetupStep();
+        if (reason != StopReason::None) {
+          Abort(reason);
           continue;
         }
         // A stop or abort that arrived during set-up wins.

@@ -7,6 +7,7 @@
 
 #include "core/EventObject.h"
 #include "audio/MessageQueue.h"
+#include "audio/StopReason.h"
 #include "audio/WaveFormat.h"
 #include "core/Worker.h"
 #include "core/CriticalSectionObject.h"
@@ -38,15 +39,15 @@ class AudioComponent : public Worker {
   bool Stop(uint32_t timeoutMs) override;
   uint32_t Run() override;
 
-  // 9. Lets the inbox drain (up to 50 polls of 100 ms), then Stop(1000).
+  // Lets the inbox drain (up to 50 polls of 100 ms), then Stop(1000).
   // True at once when the thread does not run.
   virtual bool Close();
-  // 10. Starts a run that reports to `peer`; refused while running.
+  // Starts a run that reports to `peer`, from Idle; refused while running.
   virtual bool Connect(RefPtr<MessageQueue> peer);
-  // 11./12. Only while running: ask for Paused / for Running again.
+  // Only while running: ask for Paused / for Running again.
   virtual bool RequestPause();
   virtual bool RequestResume();
-  // 13. Signals the wake event.
+  // Signals the wake event.
   virtual void Wake();
 
   ComponentState GetState();
@@ -61,9 +62,9 @@ class AudioComponent : public Worker {
   // The transition check: true when `state` is the current state or a move
   // the table accepts; a refused move changes nothing.
   bool SetState(ComponentState state);
-  // Reports `code` to the peer and, from Started, Running, PauseRequested,
+  // Reports `reason` to the peer and, from Started, Running, PauseRequested,
   // Paused or ResumeRequested, moves to Aborted.
-  void Abort(uint32_t code);
+  void Abort(StopReason reason);
 
   // Components alive in the process, for leak checks.
   static int32_t LiveCount() { return s_live.load(); }
@@ -75,8 +76,9 @@ class AudioComponent : public Worker {
   ~AudioComponent() override;
 
   // The four steps of the run loop.
-  // Set-up (state Started): 0 on success, else the abort code to report.
-  virtual uint32_t SetupStep() { return 0; }
+  // Set-up (state Started): StopReason::None on success, else the reason to
+  // report.
+  virtual StopReason SetupStep() { return StopReason::None; }
   // Resume (state ResumeRequested); also follows a successful set-up.
   virtual void ResumeStep() { SetState(ComponentState::Running); }
   // One processing step (state Running): take one message or buffer.

@@ -12,7 +12,7 @@ constexpr uint32_t kWaitSliceMs = 1000;
 
 bool AudioEncoder::SetFormat(uint16_t channels, uint32_t samplesPerSec, uint16_t bitsPerSample) {
   if (IsRunning()) return false;
-  SetFormatLocked(MakePcmFormat(channels, samplesPerSec, bitsPerSample));
+  SetFormatLocked(PcmWaveFormat(channels, samplesPerSec, bitsPerSample));
   return true;
 }
 

@@ -14,14 +14,14 @@ class AudioEncoder : public AudioComponent {
   TALVINOR_CLASS_CODES(0x20041, 0x1210, 0x20011)
 
  public:
-  // 14. Linear PCM with the given layout; refused while running.
+  // Linear PCM with the given layout; refused while running.
   virtual bool SetFormat(uint16_t channels, uint32_t samplesPerSec, uint16_t bitsPerSample);
-  // 15. A new pool buffer of at least `size` bytes (null when the storage
+  // A new pool buffer of at least `size` bytes (null when the storage
   // could not be allocated).
   virtual RefPtr<AudioBuffer> AllocateBuffer(uint32_t size);
-  // 16. A buffer the master has finished with goes back to the pool.
+  // A buffer the master has finished with goes back to the pool.
   virtual bool ReturnBuffer(RefPtr<AudioBuffer> buffer);
-  // 17. Only while running: posts EncoderInput with the buffer to the own inbox.
+  // Only while running: posts EncoderInput with the buffer to the own inbox.
   virtual bool QueueInput(RefPtr<AudioBuffer> buffer);
 
   // Pops a free pool buffer, waiting for one to come back. Gives up (null)

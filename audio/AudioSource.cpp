@@ -65,6 +65,27 @@ uint32_t AudioSource::TakeSeekTarget() {
   return target;
 }
 
+void AudioSource::SeekAtStart() {
+  SetBasePosition(0);
+  uint32_t target = TakeSeekTarget();
+  if (target == kNoSeek) return;
+  uint32_t reached = SeekStream(target);
+  if (reached != kNoSeek) SetBasePosition(reached);
+}
+
+void AudioSource::ResumeStep() {
+  uint32_t target = TakeSeekTarget();
+  if (target != kNoSeek) {
+    uint32_t reached = SeekStream(target);
+    if (reached != kNoSeek) {
+      RequestDeviceReset();
+      SetBasePosition(reached);
+    }
+  }
+  SetEnded(false);
+  SetState(ComponentState::Running);
+}
+
 uint32_t AudioSource::GetOpenParameter() {
   Locker lock(m_lock.Get());
   return m_openParameter;

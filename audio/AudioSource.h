@@ -23,20 +23,20 @@ class AudioSource : public AudioComponent {
  public:
   static constexpr uint32_t kNoSeek = 0xFFFFFFFFu;
 
-  // 14. Stores `parameter` (the file size for file sources) and connects;
+  // Stores `parameter` (the file size for file sources) and connects;
   // refused while running and for 0 or 0xFFFFFFFF.
   virtual bool Open(RefPtr<MessageQueue> peer, uint32_t parameter);
-  // 15. Hands a PCM buffer to fill; false for null.
+  // Hands a PCM buffer to fill; false for null.
   virtual bool PushBuffer(RefPtr<AudioBuffer> buffer);
-  // 16. Only while running: posts SourceInput with the buffer to the own inbox.
+  // Only while running: posts SourceInput with the buffer to the own inbox.
   virtual bool QueueInput(RefPtr<AudioBuffer> buffer);
-  // 17./18. Milliseconds; 0 in the base.
+  // Position and length in milliseconds; 0 in the base.
   virtual uint32_t GetPosition() { return 0; }
   virtual uint32_t GetLength() { return 0; }
-  // 19./20. The size and number of PCM buffers the master is to allocate.
+  // The size and number of PCM buffers the master is to allocate.
   virtual uint32_t GetBufferSize() { return 0; }
   virtual uint32_t GetBufferCount() { return 0; }
-  // 21.-23. The pending seek (kNoSeek when none) and the stream position that
+  // The pending seek (kNoSeek when none) and the stream position that
   // matches device position 0 of the current device run.
   virtual uint32_t GetSeekTarget();
   virtual bool SetSeekTarget(uint32_t milliseconds);
@@ -67,6 +67,19 @@ class AudioSource : public AudioComponent {
   void ClearInputQueue();
   // The seek target, cleared (kNoSeek when none was pending).
   uint32_t TakeSeekTarget();
+
+  // Moves the stream to `milliseconds`. Returns where the stream then
+  // stands, in milliseconds (a target past the end leaves it at the end),
+  // or kNoSeek when it could not move and stays where it was.
+  virtual uint32_t SeekStream(uint32_t /*milliseconds*/) { return kNoSeek; }
+  // Once the stream is open: the base position becomes 0, or where a
+  // pending seek target has put the stream.
+  void SeekAtStart();
+  // Carries out a pending seek target: when the stream moved, the device
+  // drops what it holds and the base position becomes where the stream now
+  // stands; when it could not move, the base position stays, as the stream
+  // plays on from where it was. Then the stream runs again.
+  void ResumeStep() override;
 
  private:
   std::deque<RefPtr<AudioBuffer>> m_input;  // guarded by m_lock

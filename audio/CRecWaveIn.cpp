@@ -6,28 +6,12 @@
 
 namespace talvinor {
 
-namespace {
-constexpr uint32_t kTransitionalWaitMs = 3;
-constexpr uint32_t kIdleWaitMs = 1000;
-constexpr uint32_t kCloseWaitMs = 3000;
-
-bool IsTransitional(MasterState s) {
-  return s == MasterState::Opening || s == MasterState::Pausing || s == MasterState::Resuming ||
-         s == MasterState::Stopping;
-}
-}  // namespace
-
 CRecWaveIn::CRecWaveIn()
-    : m_device(Create<WaveInDevice>()), m_default(Create<NullEncoder>()), m_fileWorker(Create<FileWorker>()) {
+    : Master(PauseSupport::Device),
+      m_device(Create<WaveInDevice>()),
+      m_default(Create<NullEncoder>()),
+      m_fileWorker(Create<FileWorker>()) {
   m_head = m_default;
-}
-
-CRecWaveIn::~CRecWaveIn() {
-  if (IsRunning()) {
-    StopWithReason(0, kStopByOwner);
-    SignalWake();
-    Wait(kCloseWaitMs);
-  }
 }
 
 bool CRecWaveIn::Setup(uint32_t deviceId, const std::wstring& path, RefPtr<AudioEncoder> encoder) {
@@ -36,7 +20,6 @@ bool CRecWaveIn::Setup(uint32_t deviceId, const std::wstring& path, RefPtr<Audio
   SetDeviceId(deviceId);
   SetFileNames(path, L"");
   m_head = std::move(encoder);
-  SetFlags(0);
   return true;
 }
 
@@ -45,130 +28,66 @@ RefPtr<AudioEncoder> CRecWaveIn::GetEncoder() {
   return m_head;
 }
 
-bool CRecWaveIn::RunEnded() {
-  if (!IsRunning()) return true;
-  return GetState() == MasterState::Closed && Wait(kCloseWaitMs) && !IsRunning();
-}
-
-bool CRecWaveIn::Start() {
-  if (!RunEnded()) return false;
-  // Opening is entered here rather than on the new thread, so a Close that
-  // follows Start at once always finds a run to stop.
-  SetState(MasterState::Opening);
-  if (Master::Start()) return true;
-  StoreStopReason(kStopSetupFailure);
-  SetStateIf(MasterState::Opening, MasterState::Closed);
-  return false;
-}
-
-bool CRecWaveIn::Close() {
-  if (!IsRunning()) return false;
-  StopWithReason(0, kStopByOwner);
-  SignalWake();
-  return Wait(kCloseWaitMs);
-}
-
-bool CRecWaveIn::Pause() {
-  if (!SetStateIf(MasterState::Running, MasterState::Pausing)) return false;
-  SignalWake();
-  return true;
-}
-
-bool CRecWaveIn::Resume() {
-  if (!SetStateIf(MasterState::Paused, MasterState::Resuming)) return false;
-  SignalWake();
-  return true;
-}
-
 uint32_t CRecWaveIn::GetPosition() {
   Locker lock(m_lock.Get());
   if (GetState() == MasterState::Closed) return 0;
   return m_device->GetPositionMs();
 }
 
-bool CRecWaveIn::StopWithReason(uint32_t timeoutMs, uint32_t reason) {
-  {
-    Locker lock(m_lock.Get());
-    MasterState state = GetState();
-    if (state == MasterState::Closed) return false;
-    if (state != MasterState::Stopping) {
-      StoreStopReason(reason);
-      SetState(MasterState::Stopping);
-    } else if (GetStopReason() == kStopByOwner && reason != kStopByOwner) {
-      StoreStopReason(reason);
-    }
-  }
-  LockState();
-  RequestStop();
-  UnlockState();
-  return Wait(timeoutMs);
+StopPlan CRecWaveIn::PlanStop(MasterState state, StopReason recorded, StopReason reason) {
+  if (state != MasterState::Stopping) return {StopEffect::Enter, MasterState::Stopping};
+  if (recorded == StopReason::ByOwner && reason != StopReason::ByOwner) return {StopEffect::ReplaceReason};
+  return {StopEffect::RequestAgain};
+}
+
+bool CRecWaveIn::IsTransitional(MasterState s) {
+  return s == MasterState::Opening || s == MasterState::Pausing || s == MasterState::Resuming ||
+         s == MasterState::Stopping;
 }
 
 bool CRecWaveIn::Stopping() { return IsStopRequested() || GetState() == MasterState::Stopping; }
 
-uint32_t CRecWaveIn::Run() {
-  SetStateIf(MasterState::Closed, MasterState::Opening);
-  for (;;) {
-    if (RefPtr<GraphMessage> message = Inbox()->Pop()) {
-      Dispatch(message.Get());
-    } else {
-      WaitForMessage(IsTransitional(GetState()) ? kTransitionalWaitMs : kIdleWaitMs);
-    }
-    switch (GetState()) {
-      case MasterState::Opening:
-        if (GetStepFlag() == 0) {
-          SetStepFlag(1);
-          uint32_t reason = OpenGraph();
-          if (reason == 0 && !m_device->StartDevice()) reason = kStopDeviceFailure;
-          if (reason != 0) {
-            StopWithReason(0, reason);
-          } else {
-            SetStateIf(MasterState::Opening, MasterState::Running);
-          }
-        }
-        break;
-      case MasterState::Running:
-      case MasterState::Paused:
-        break;
-      case MasterState::Pausing:
-        PauseStep();
-        break;
-      case MasterState::Resuming:
-        if (m_device->StartDevice()) {
-          SetStateIf(MasterState::Resuming, MasterState::Running);
-        } else {
-          StopWithReason(0, kStopDeviceFailure);
-        }
-        break;
-      case MasterState::Stopping:
-        if (StopStep()) {
-          Teardown();
-          return 0;
-        }
-        break;
-      default:
-        StopWithReason(0, kStopBadState);
-        break;
-    }
+StepResult CRecWaveIn::Step(MasterState state) {
+  switch (state) {
+    case MasterState::Opening: OpeningStep(); break;
+    case MasterState::Pausing: PauseStep(); break;
+    case MasterState::Resuming: ResumeStep(); break;
+    case MasterState::Stopping: return StopStep() ? StepResult::Finished : StepResult::Continue;
+    case MasterState::Running:
+    case MasterState::Paused: break;  // the device and the messages drive the run
+    default: return StepResult::OutsideTable;
+  }
+  return StepResult::Continue;
+}
+
+void CRecWaveIn::OpeningStep() {
+  if (GetStep<StateStep>() != StateStep::Pending) return;
+  SetStep(StateStep::Issued);
+  StopReason reason = OpenGraph();
+  if (reason == StopReason::None && !m_device->StartDevice()) reason = StopReason::DeviceFailure;
+  if (reason != StopReason::None) {
+    StopWithReason(0, reason);
+  } else {
+    SetStateIf(MasterState::Opening, MasterState::Running);
   }
 }
 
-uint32_t CRecWaveIn::OpenGraph() {
+StopReason CRecWaveIn::OpenGraph() {
   std::wstring path;
   GetFileName(&path);
-  if (!m_fileWorker->Open(path, FileWorkerMode::CreateNew, Inbox())) return kStopSetupFailure;
+  if (!m_fileWorker->Open(path, FileWorkerMode::CreateNew, Inbox())) return StopReason::SetupFailure;
   RefPtr<AudioEncoder> encoder = GetEncoder();
-  if (!encoder->Connect(Inbox())) return kStopSetupFailure;
+  if (!encoder->Connect(Inbox())) return StopReason::SetupFailure;
   WaveFormat format;
   encoder->GetFormat(&format);
   SetFormatLocked(format);
-  if (!m_device->Open(GetDeviceId(), format, Inbox())) return kStopDeviceFailure;
+  if (!m_device->Open(GetDeviceId(), format, Inbox())) return StopReason::DeviceFailure;
   uint32_t size = format.bitsPerSample > 8 ? kBufferBytes16 : kBufferBytes8;
   for (uint32_t i = 0; i < kDeviceBufferCount; ++i) {
     RefPtr<WaveHeaderBuffer> buffer = m_device->AllocateBuffer(size);
-    if (!buffer || !m_device->AddBuffer(buffer.Get())) return kStopSetupFailure;
+    if (!buffer || !m_device->AddBuffer(buffer.Get())) return StopReason::SetupFailure;
   }
-  return 0;
+  return StopReason::None;
 }
 
 void CRecWaveIn::Requeue(AudioBuffer* buffer) {
@@ -177,7 +96,7 @@ void CRecWaveIn::Requeue(AudioBuffer* buffer) {
   if (Stopping()) {
     m_device->MarkFree(device.Get());
   } else if (!m_device->AddBuffer(device.Get())) {
-    StopWithReason(0, kStopSetupFailure);
+    StopWithReason(0, StopReason::SetupFailure);
   }
 }
 
@@ -185,9 +104,6 @@ void CRecWaveIn::Dispatch(GraphMessage* message) {
   RefPtr<AudioEncoder> encoder = GetEncoder();
   RefPtr<AudioBuffer> buffer = message->Buffer();
   switch (message->Kind()) {
-    case MessageKind::Abort:
-      StopWithReason(0, message->First());
-      break;
     case MessageKind::InputBufferDone:
       if (!buffer) break;
       // Recorded sound is encoded even while stopping: the reset returns the
@@ -213,10 +129,18 @@ void CRecWaveIn::Dispatch(GraphMessage* message) {
   }
 }
 
+void CRecWaveIn::ResumeStep() {
+  if (m_device->StartDevice()) {
+    SetStateIf(MasterState::Resuming, MasterState::Running);
+  } else {
+    StopWithReason(0, StopReason::DeviceFailure);
+  }
+}
+
 void CRecWaveIn::PauseStep() {
-  if (GetStepFlag() == 0) {
+  if (GetStep<StateStep>() == StateStep::Pending) {
     m_device->StopDevice();
-    SetStepFlag(1);
+    SetStep(StateStep::Issued);
     return;
   }
   // What the stop returned is encoded and written before the pause shows.
@@ -227,10 +151,10 @@ void CRecWaveIn::PauseStep() {
 
 bool CRecWaveIn::StopStep() {
   if (Inbox()->Count() != 0) return false;
-  if (GetStepFlag() == 0) {
+  if (GetStep<StateStep>() == StateStep::Pending) {
     // Also after a pause: the stopped device still holds its empty buffers.
     m_device->ResetDevice();
-    SetStepFlag(1);
+    SetStep(StateStep::Issued);
     return false;
   }
   RefPtr<AudioEncoder> encoder = GetEncoder();
@@ -278,15 +202,13 @@ bool CRecWaveIn::StopStep() {
   return false;
 }
 
-void CRecWaveIn::Teardown() {
+void CRecWaveIn::EndRun() {
   if (m_device->AllFree()) {
     MMRESULT result = m_device->CloseDevice(ReleaseMode::IfFree);
     if (result != MMSYSERR_NOERROR) Trace("CRecWaveIn::Close - error. res:%d \r\n", static_cast<int>(result));
   }
   GetEncoder()->Close();
   m_fileWorker->Close();
-  Inbox()->Clear();
-  SetState(MasterState::Closed);
 }
 
 }  // namespace talvinor

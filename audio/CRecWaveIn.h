@@ -25,47 +25,45 @@ class CRecWaveIn : public Master {
   CRecWaveIn();
 
   // Device number, output path (created new: an existing file stops the run
-  // with 31) and the encoder. Refused while running or for an empty path or
-  // no encoder.
+  // with FileOpen) and the encoder. Refused while running or for an empty
+  // path or no encoder.
   bool Setup(uint32_t deviceId, const std::wstring& path, RefPtr<AudioEncoder> encoder);
 
-  // Starts the thread; the notice of Opening is posted before this returns.
-  bool Start() override;
-  bool Close() override;
-  // Running -> Pausing only; Paused -> Resuming only.
-  bool Pause() override;
-  bool Resume() override;
   // Milliseconds recorded; 0 while Closed.
   uint32_t GetPosition() override;
-  // Stores the reason and moves to Stopping. A failure reported while the
-  // master is already stopping replaces the owner's reason 1 but never
-  // another failure, so a file error is not hidden by the owner's stop; a
-  // stop asked for after the run has closed is refused.
-  bool StopWithReason(uint32_t timeoutMs, uint32_t reason) override;
-  uint32_t Run() override;
 
   RefPtr<AudioEncoder> GetEncoder();
   // The device wrapper, for diagnostics and tests.
   RefPtr<WaveInDevice> GetDevice() const { return m_device; }
 
  protected:
-  ~CRecWaveIn() override;
+  ~CRecWaveIn() override = default;
+
+  // Every stop enters Stopping. A failure reported while the master is
+  // already stopping replaces the owner's reason but never another failure,
+  // so a file error is not hidden by the owner's stop.
+  StopPlan PlanStop(MasterState state, StopReason recorded, StopReason reason) override;
+  // Opening, Pausing, Resuming and Stopping: the device steps.
+  bool IsTransitional(MasterState state) override;
+  void Dispatch(GraphMessage* message) override;
+  StepResult Step(MasterState state) override;
+  // Closes the device when every buffer is back, then the encoder and the
+  // file worker.
+  void EndRun() override;
 
  private:
-  void Dispatch(GraphMessage* message);
-  // The opening steps: 0, or the stop reason.
-  uint32_t OpenGraph();
+  // Opens the file, the encoder and the device and starts recording.
+  void OpeningStep();
+  // The opening steps: StopReason::None, or why they failed.
+  StopReason OpenGraph();
   void PauseStep();
+  void ResumeStep();
   // True once the graph has shut down.
   bool StopStep();
-  void Teardown();
-  // Queues a buffer at the device again; a refusal ends the run with 20.
+  // Queues a buffer at the device again; a refusal ends the run with
+  // SetupFailure.
   void Requeue(AudioBuffer* buffer);
   bool Stopping();
-  // True once no run is in progress. A run that has posted Closed is only
-  // leaving its thread, so it is waited for: an owner may start again as
-  // soon as it sees Closed.
-  bool RunEnded();
 
   const RefPtr<WaveInDevice> m_device;
   RefPtr<AudioEncoder> m_head;  // guarded by m_lock

@@ -7,16 +7,6 @@
 namespace talvinor {
 
 namespace {
-constexpr uint32_t kTransitionalWaitMs = 3;
-constexpr uint32_t kIdleWaitMs = 1000;
-constexpr uint32_t kCloseWaitMs = 3000;
-constexpr uint32_t kFlagPauseAtEnd = 1;  // flags bit 0
-
-bool IsTransitional(MasterState s) {
-  return s == MasterState::Pausing || s == MasterState::EndPausing || s == MasterState::Resuming ||
-         s == MasterState::Stopping || s == MasterState::Draining;
-}
-
 // States in which nothing more is read, decoded or played.
 bool IsEnding(MasterState s) {
   return s == MasterState::Stopping || s == MasterState::Draining || s == MasterState::Closed;
@@ -30,18 +20,11 @@ bool IsDeviceOpenState(MasterState s) {
 }  // namespace
 
 CRecWaveOut::CRecWaveOut()
-    : m_device(Create<WaveOutDevice>()), m_default(Create<NullSource>()), m_fileWorker(Create<FileWorker>()) {
+    : Master(PauseSupport::Device),
+      m_device(Create<WaveOutDevice>()),
+      m_default(Create<NullSource>()),
+      m_fileWorker(Create<FileWorker>()) {
   m_source = m_default;
-}
-
-CRecWaveOut::~CRecWaveOut() {
-  if (IsRunning()) {
-    StopWithReason(0, kStopByOwner);
-    SignalWake();
-    Wait(kCloseWaitMs);
-  }
-  Locker lock(m_lock.Get());
-  m_filters.clear();
 }
 
 bool CRecWaveOut::Setup(uint32_t deviceId, const std::wstring& path, RefPtr<AudioSource> source) {
@@ -50,56 +33,20 @@ bool CRecWaveOut::Setup(uint32_t deviceId, const std::wstring& path, RefPtr<Audi
   SetDeviceId(deviceId);
   SetFileNames(path, L"");
   m_source = std::move(source);
-  SetFlags(kFlagPauseAtEnd);
+  m_endOfStream = EndOfStreamAction::Pause;
   return true;
 }
 
 bool CRecWaveOut::SetEndOfStreamAction(EndOfStreamAction action) {
   if (!RunEnded()) return false;
   Locker lock(m_lock.Get());
-  uint32_t flags = GetFlags() & ~kFlagPauseAtEnd;
-  SetFlags(action == EndOfStreamAction::Pause ? flags | kFlagPauseAtEnd : flags);
+  m_endOfStream = action;
   return true;
 }
 
 RefPtr<AudioSource> CRecWaveOut::GetSource() {
   Locker lock(m_lock.Get());
   return m_source;
-}
-
-bool CRecWaveOut::RunEnded() {
-  if (!IsRunning()) return true;
-  return GetState() == MasterState::Closed && Wait(kCloseWaitMs) && !IsRunning();
-}
-
-bool CRecWaveOut::Start() {
-  if (!RunEnded()) return false;
-  // Opening is entered before the thread runs, so an immediate Close finds
-  // a run to stop.
-  SetState(MasterState::Opening);
-  if (Master::Start()) return true;
-  StoreStopReason(kStopSetupFailure);
-  SetStateIf(MasterState::Opening, MasterState::Closed);
-  return false;
-}
-
-bool CRecWaveOut::Close() {
-  if (!IsRunning()) return false;
-  StopWithReason(0, kStopByOwner);
-  SignalWake();
-  return Wait(kCloseWaitMs);
-}
-
-bool CRecWaveOut::Pause() {
-  if (!SetStateIf(MasterState::Running, MasterState::Pausing)) return false;
-  SignalWake();
-  return true;
-}
-
-bool CRecWaveOut::Resume() {
-  if (!SetStateIf(MasterState::Paused, MasterState::Resuming)) return false;
-  SignalWake();
-  return true;
 }
 
 uint32_t CRecWaveOut::GetPosition() {
@@ -128,18 +75,17 @@ bool CRecWaveOut::ClearFilters() {
   return true;
 }
 
-bool CRecWaveOut::AddFilter(RefPtr<RefObject> filter) {
-  RefPtr<PlaybackFilter> playback = QueryAs<PlaybackFilter>(filter.Get());
-  if (!playback) return false;
+bool CRecWaveOut::AddFilter(RefPtr<PlaybackFilter> filter) {
+  if (!filter) return false;
   Locker lock(m_lock.Get());
   MasterState state = GetState();
   if (!FilterStateAllowed(state)) return false;
   if (IsDeviceOpenState(state)) {
     WaveFormat format;
     GetFormat(&format);
-    playback->Prepare(format);
+    filter->Prepare(format);
   }
-  m_filters.push_back(std::move(playback));
+  m_filters.push_back(std::move(filter));
   return true;
 }
 
@@ -148,65 +94,44 @@ uint32_t CRecWaveOut::GetFilterCount() {
   return static_cast<uint32_t>(m_filters.size());
 }
 
-bool CRecWaveOut::StopWithReason(uint32_t timeoutMs, uint32_t reason) {
-  {
-    Locker lock(m_lock.Get());
-    if (IsEnding(GetState())) return false;
-    StoreStopReason(reason);
-    if (reason != kStopEndOfStream) {
-      SetState(MasterState::Stopping);
-    } else if (GetFlags() & kFlagPauseAtEnd) {
-      SetState(MasterState::EndPausing);
-    } else {
-      SetState(MasterState::Draining);
-    }
-  }
-  LockState();
-  RequestStop();
-  UnlockState();
-  return Wait(timeoutMs);
+StopPlan CRecWaveOut::PlanStop(MasterState state, StopReason /*recorded*/, StopReason reason) {
+  if (state == MasterState::Stopping || state == MasterState::Draining) return {StopEffect::Refuse};
+  if (reason != StopReason::EndOfStream) return {StopEffect::Enter, MasterState::Stopping};
+  // m_lock is held.
+  return {StopEffect::Enter,
+          m_endOfStream == EndOfStreamAction::Pause ? MasterState::EndPausing : MasterState::Draining};
 }
 
-uint32_t CRecWaveOut::Run() {
-  SetStateIf(MasterState::Closed, MasterState::Opening);
+bool CRecWaveOut::IsTransitional(MasterState s) {
+  return s == MasterState::Pausing || s == MasterState::EndPausing || s == MasterState::Resuming ||
+         s == MasterState::Stopping || s == MasterState::Draining;
+}
+
+void CRecWaveOut::BeginRun() {
   std::wstring path;
   GetFileName(&path);
-  if (!m_fileWorker->Open(path, FileWorkerMode::Read, Inbox())) StopWithReason(0, kStopSetupFailure);
-  for (;;) {
-    if (RefPtr<GraphMessage> message = Inbox()->Pop()) {
-      Dispatch(message.Get());
-    } else {
-      WaitForMessage(IsTransitional(GetState()) ? kTransitionalWaitMs : kIdleWaitMs);
-    }
-    MasterState state = GetState();
-    switch (state) {
-      case MasterState::Stopping:
-        if (StopStep()) {
-          Teardown();
-          return 0;
-        }
-        break;
-      case MasterState::Draining:
-        if (DrainStep()) {
-          Teardown();
-          return 0;
-        }
-        break;
-      case MasterState::Pausing:
-      case MasterState::EndPausing:
-        PauseStep(state);
-        break;
-      case MasterState::Resuming:
-        ResumeStep();
-        break;
-      case MasterState::Opening:
-      case MasterState::Running:
-      case MasterState::Paused:
-        break;
-      default:
-        StopWithReason(0, kStopBadState);
-        break;
-    }
+  if (!m_fileWorker->Open(path, FileWorkerMode::Read, Inbox())) StopWithReason(0, StopReason::SetupFailure);
+}
+
+StepResult CRecWaveOut::Step(MasterState state) {
+  switch (state) {
+    case MasterState::Stopping:
+      return StopStep() ? StepResult::Finished : StepResult::Continue;
+    case MasterState::Draining:
+      return DrainStep() ? StepResult::Finished : StepResult::Continue;
+    case MasterState::Pausing:
+    case MasterState::EndPausing:
+      PauseStep(state);
+      return StepResult::Continue;
+    case MasterState::Resuming:
+      ResumeStep();
+      return StepResult::Continue;
+    case MasterState::Opening:
+    case MasterState::Running:
+    case MasterState::Paused:
+      return StepResult::Continue;
+    default:
+      return StepResult::OutsideTable;
   }
 }
 
@@ -215,14 +140,12 @@ void CRecWaveOut::Dispatch(GraphMessage* message) {
   RefPtr<AudioSource> source = GetSource();
   RefPtr<AudioBuffer> buffer = message->Buffer();
   switch (message->Kind()) {
-    case MessageKind::Abort:
-      Trace("Master::OnAbort - %08xh\r\n", message->First());
-      StopWithReason(0, message->First());
-      break;
     case MessageKind::FileOpened:
       if (state == MasterState::Opening) {
         uint32_t size = m_fileWorker->GetFileSize();
-        if (size == FileWorker::kUnknownSize || !source->Open(Inbox(), size)) StopWithReason(0, kStopSetupFailure);
+        if (size == FileWorker::kUnknownSize || !source->Open(Inbox(), size)) {
+          StopWithReason(0, StopReason::SetupFailure);
+        }
       }
       break;
     case MessageKind::ReadBlock:
@@ -251,7 +174,7 @@ void CRecWaveOut::Dispatch(GraphMessage* message) {
       m_device->ResetDevice();
       break;
     case MessageKind::EndOfStream:
-      StopWithReason(0, kStopEndOfStream);
+      StopWithReason(0, StopReason::EndOfStream);
       break;
     case MessageKind::OutputOpened:
     case MessageKind::OutputClosed:
@@ -268,13 +191,13 @@ void CRecWaveOut::OnFormatReady() {
   uint32_t size = source->GetBufferSize();
   uint32_t count = source->GetBufferCount();
   if (size < kSmallestBuffer || count == 0 || !m_device->Open(GetDeviceId(), format, Inbox())) {
-    StopWithReason(0, kStopDeviceFailure);
+    StopWithReason(0, StopReason::DeviceFailure);
     return;
   }
   for (uint32_t i = 0; i < count; ++i) {
     RefPtr<WaveHeaderBuffer> buffer = m_device->AllocateBuffer(size);
     if (!buffer || !source->PushBuffer(buffer)) {
-      StopWithReason(0, kStopSetupFailure);
+      StopWithReason(0, StopReason::SetupFailure);
       return;
     }
   }
@@ -303,17 +226,17 @@ void CRecWaveOut::OnPcm(AudioBuffer* buffer) {
     GetFormat(&format);
     for (const auto& filter : m_filters) filter->Process(buffer->Data(), buffer->Length(), format);
   }
-  if (!m_device->Write(device.Get())) StopWithReason(0, kStopSetupFailure);
+  if (!m_device->Write(device.Get())) StopWithReason(0, StopReason::SetupFailure);
 }
 
 void CRecWaveOut::PauseStep(MasterState state) {
   if (Inbox()->Count() != 0) return;
   RefPtr<AudioSource> source = GetSource();
-  if (GetStepFlag() == 0) {
+  if (GetStep<StateStep>() == StateStep::Pending) {
     // The end of the stream may come while the device was paused (a resume
     // after a seek to the last moment): what is queued must still play out.
     if (state == MasterState::EndPausing && m_device->IsPaused()) m_device->RestartDevice();
-    if (source->GetState() == ComponentState::Paused || source->RequestPause()) SetStepFlag(1);
+    if (source->GetState() == ComponentState::Paused || source->RequestPause()) SetStep(StateStep::Issued);
     return;
   }
   if (source->GetState() != ComponentState::Paused || m_fileWorker->GetInboxCount() != 0) return;
@@ -328,8 +251,8 @@ void CRecWaveOut::PauseStep(MasterState state) {
 void CRecWaveOut::ResumeStep() {
   if (Inbox()->Count() != 0) return;
   RefPtr<AudioSource> source = GetSource();
-  if (GetStepFlag() == 0) {
-    if (source->RequestResume()) SetStepFlag(1);
+  if (GetStep<StateStep>() == StateStep::Pending) {
+    if (source->RequestResume()) SetStep(StateStep::Issued);
     return;
   }
   if (source->GetState() != ComponentState::Running) return;
@@ -366,19 +289,19 @@ bool CRecWaveOut::StopStep() {
     CloseDevice();
     return false;
   }
-  if (GetStepFlag() == 0) {
+  if (GetStep<StateStep>() == StateStep::Pending) {
     m_device->ResetDevice();
-    SetStepFlag(1);
+    SetStep(StateStep::Issued);
   }
   return false;
 }
 
 bool CRecWaveOut::DrainStep() {
   if (Inbox()->Count() != 0) return false;
-  if (GetStepFlag() == 0) {
+  if (GetStep<StateStep>() == StateStep::Pending) {
     // A device paused before the end came must play what it holds.
     if (m_device->IsPaused()) m_device->RestartDevice();
-    SetStepFlag(1);
+    SetStep(StateStep::Issued);
   }
   RefPtr<AudioSource> source = GetSource();
   if (m_fileWorker->IsRunning()) {
@@ -399,15 +322,13 @@ bool CRecWaveOut::DrainStep() {
   return false;
 }
 
-void CRecWaveOut::Teardown() {
+void CRecWaveOut::EndRun() {
   if (m_device->AllFree()) {
     MMRESULT result = m_device->CloseDevice(ReleaseMode::IfFree);
     if (result != MMSYSERR_NOERROR) Trace("CRecWaveOut::Close - error. res:%d \r\n", static_cast<int>(result));
   }
   GetSource()->Close();
   m_fileWorker->Close();
-  Inbox()->Clear();
-  SetState(MasterState::Closed);
 }
 
 }  // namespace talvinor

@@ -6,12 +6,12 @@
 #include "audio/AudioSource.h"
 #include "audio/FileWorker.h"
 #include "audio/Master.h"
+#include "audio/PlaybackFilter.h"
 #include "audio/WaveOutDevice.h"
-#include "codec/PlaybackFilter.h"
 
 namespace talvinor {
 
-// What the playback master does when its source reaches the end (flags bit 0).
+// What the playback master does when its source reaches the end.
 enum class EndOfStreamAction : uint32_t {
   Close = 0,  // play out what is queued (Draining), then close with reason 2
   Pause = 1,  // play out what is queued (EndPausing), then stay Paused, device open
@@ -30,17 +30,12 @@ class CRecWaveOut : public Master {
   CRecWaveOut();
 
   // Device number, file and the source that reads it. Refused while running
-  // or for an empty path or no source. Sets flags bit 0: the end of the
-  // stream pauses (EndOfStreamAction::Pause).
+  // or for an empty path or no source. The end of the stream then pauses
+  // (EndOfStreamAction::Pause), as the player wants.
   bool Setup(uint32_t deviceId, const std::wstring& path, RefPtr<AudioSource> source);
-  // Flags bit 0; refused while running.
+  // Refused while running.
   bool SetEndOfStreamAction(EndOfStreamAction action);
 
-  bool Start() override;
-  bool Close() override;
-  // Running -> Pausing only; Paused -> Resuming only.
-  bool Pause() override;
-  bool Resume() override;
   // Milliseconds into the stream: a pending seek target while not Running,
   // otherwise the source's base position plus what the device has played.
   // 0 while Closed.
@@ -51,24 +46,32 @@ class CRecWaveOut : public Master {
   bool Seek(uint32_t milliseconds) override;
   // Allowed while Running, Closed, Pausing, Paused or Resuming. A filter
   // added while the device is open is prepared at once; one added while
-  // Closed when the next playback reaches Running. `filter` must be a
-  // PlaybackFilter.
+  // Closed when the next playback reaches Running. A null filter is refused.
   bool ClearFilters() override;
-  bool AddFilter(RefPtr<RefObject> filter) override;
+  bool AddFilter(RefPtr<PlaybackFilter> filter) override;
   uint32_t GetFilterCount();
-  // Ignored while Stopping, Draining or Closed, so the first reason stays.
-  // Reason 2 drains or, with flags bit 0, pauses at the end.
-  bool StopWithReason(uint32_t timeoutMs, uint32_t reason) override;
-  uint32_t Run() override;
 
   RefPtr<AudioSource> GetSource();
   RefPtr<WaveOutDevice> GetDevice() const { return m_device; }
 
  protected:
-  ~CRecWaveOut() override;
+  ~CRecWaveOut() override = default;
+
+  // Refused while Stopping or Draining, so the first reason stays. The end
+  // of the stream drains or, with EndOfStreamAction::Pause, pauses at the
+  // end; every other reason stops.
+  StopPlan PlanStop(MasterState state, StopReason recorded, StopReason reason) override;
+  // The pause, resume, stop and drain steps; Opening waits for the source.
+  bool IsTransitional(MasterState state) override;
+  // Opens the file for the source.
+  void BeginRun() override;
+  void Dispatch(GraphMessage* message) override;
+  StepResult Step(MasterState state) override;
+  // Closes the device when every buffer is back, then the source and the
+  // file worker.
+  void EndRun() override;
 
  private:
-  void Dispatch(GraphMessage* message);
   void OnFormatReady();
   void OnPcm(AudioBuffer* buffer);
   // States Pausing and EndPausing.
@@ -79,16 +82,15 @@ class CRecWaveOut : public Master {
   bool DrainStep();
   // Releases the buffers and closes the device, forced when the device refuses.
   void CloseDevice();
-  void Teardown();
   bool FilterStateAllowed(MasterState state);
-  // True once no run is in progress (a run that has posted Closed is waited for).
-  bool RunEnded();
 
   const RefPtr<WaveOutDevice> m_device;
   RefPtr<AudioSource> m_source;  // guarded by m_lock
   const RefPtr<AudioSource> m_default;
   const RefPtr<FileWorker> m_fileWorker;
+  // The last counted member: released first at destruction.
   std::vector<RefPtr<PlaybackFilter>> m_filters;  // guarded by m_lock
+  EndOfStreamAction m_endOfStream = EndOfStreamAction::Close;  // guarded by m_lock
 };
 
 }  // namespace talvinor

@@ -8,18 +8,6 @@ namespace talvinor {
 
 namespace {
 constexpr uint32_t kSourceBufferReserve = 4096;
-constexpr uint32_t kTransitionalWaitMs = 3;
-constexpr uint32_t kIdleWaitMs = 1000;
-
-// The opening step counter (the master's step flag).
-enum OpeningStep : uint32_t {
-  kOpenInput = 0,        // start the input file worker
-  kOpenSource = 1,       // once the input is open: open the source, hand it buffers
-  kAwaitFormat = 2,      // wait for the source's FormatReady
-  kConnectEncoder = 3,   // format the encoder and connect it
-  kOpenOutput = 4,       // start the output file worker
-  kAwaitOutput = 5,      // once the output is open: Running
-};
 }  // namespace
 
 ConvertMaster::ConvertMaster()
@@ -31,17 +19,9 @@ ConvertMaster::ConvertMaster()
   m_encoder = m_defaultEncoder;
 }
 
-ConvertMaster::~ConvertMaster() {
-  if (IsRunning()) {
-    StopWithReason(0, kStopByOwner);
-    SignalWake();
-    Wait(3000);
-  }
-}
-
 bool ConvertMaster::Setup(const std::wstring& sourcePath, RefPtr<AudioSource> source,
                           const std::wstring& destinationPath, RefPtr<AudioEncoder> encoder, ConvertOutput output) {
-  if (IsRunning() || sourcePath.empty() || destinationPath.empty() || !source || !encoder) return false;
+  if (!RunEnded() || sourcePath.empty() || destinationPath.empty() || !source || !encoder) return false;
   SetFileNames(destinationPath, sourcePath);
   Locker lock(m_lock.Get());
   m_source = std::move(source);
@@ -65,13 +45,6 @@ RefPtr<AudioEncoder> ConvertMaster::GetEncoder() {
   return m_encoder;
 }
 
-bool ConvertMaster::Close() {
-  if (!IsRunning()) return false;
-  StopWithReason(0, kStopByOwner);
-  SignalWake();
-  return Wait(3000);
-}
-
 uint32_t ConvertMaster::GetPosition() {
   Locker lock(m_lock.Get());
   return GetState() == MasterState::Running ? m_source->GetPosition() : 0;
@@ -82,65 +55,49 @@ uint32_t ConvertMaster::GetLength() {
   return GetState() == MasterState::Running ? m_source->GetLength() : 0;
 }
 
-bool ConvertMaster::StopWithReason(uint32_t timeoutMs, uint32_t reason) {
-  {
-    Locker lock(m_lock.Get());
-    // Once stopping, blocks are already being dropped: a late end of stream
-    // must not report the partial output as a completed conversion.
-    if (reason == kStopEndOfStream && GetState() == MasterState::Stopping) return false;
-    StoreStopReason(reason);
-    SetState(reason == kStopEndOfStream ? MasterState::Draining : MasterState::Stopping);
-  }
-  LockState();
-  RequestStop();
-  UnlockState();
-  return Wait(timeoutMs);
+StopPlan ConvertMaster::PlanStop(MasterState state, StopReason /*recorded*/, StopReason reason) {
+  if (reason != StopReason::EndOfStream) return {StopEffect::Enter, MasterState::Stopping};
+  // Once stopping, blocks are already being dropped: a late end of stream
+  // must not report the partial output as a completed conversion.
+  if (state == MasterState::Stopping) return {StopEffect::Refuse};
+  return {StopEffect::Enter, MasterState::Draining};
 }
 
-uint32_t ConvertMaster::Run() {
-  m_endPending = false;
-  SetState(MasterState::Opening);
-  for (;;) {
-    if (RefPtr<GraphMessage> message = Inbox()->Pop()) {
-      Dispatch(message.Get());
-    } else {
-      MasterState s = GetState();
-      bool transitional = s == MasterState::Opening || s == MasterState::Stopping || s == MasterState::Draining;
-      WaitForMessage(transitional ? kTransitionalWaitMs : kIdleWaitMs);
-    }
-    MasterState state = GetState();
-    if (state == MasterState::Opening) {
-      OpeningStep();
-    } else if (state == MasterState::Running) {
-      // Nothing: messages drive the run.
-    } else if (state == MasterState::Stopping) {
-      if (StopStep(false)) break;
-    } else if (state == MasterState::Draining) {
-      if (StopStep(true)) break;
-    } else {
-      StopWithReason(0, kStopBadState);
-    }
-  }
-  Teardown();
-  return 0;
+bool ConvertMaster::IsTransitional(MasterState s) {
+  return s == MasterState::Opening || s == MasterState::Stopping || s == MasterState::Draining;
 }
 
-void ConvertMaster::OpeningStep() {
+StepResult ConvertMaster::Step(MasterState state) {
+  switch (state) {
+    case MasterState::Opening:
+      Open();
+      return StepResult::Continue;
+    case MasterState::Running:
+      return StepResult::Continue;  // messages drive the run
+    case MasterState::Stopping:
+    case MasterState::Draining:
+      return StopStep(state) ? StepResult::Finished : StepResult::Continue;
+    default:
+      return StepResult::OutsideTable;
+  }
+}
+
+void ConvertMaster::Open() {
   RefPtr<AudioSource> source = GetSource();
   RefPtr<AudioEncoder> encoder = GetEncoder();
-  switch (GetStepFlag()) {
-    case kOpenInput:
+  switch (GetStep<OpeningStep>()) {
+    case OpeningStep::OpenInput:
       if (!m_input->Open(GetSecondFileName(), FileWorkerMode::Read, Inbox())) {
-        StopWithReason(0, kStopSetupFailure);
+        StopWithReason(0, StopReason::SetupFailure);
         return;
       }
-      SetStepFlag(kOpenSource);
+      SetStep(OpeningStep::OpenSource);
       return;
-    case kOpenSource: {
+    case OpeningStep::OpenSource: {
       if (!m_input->IsOpen()) return;  // an open failure arrives as Abort 31
       uint32_t size = m_input->GetFileSize();
       if (size == FileWorker::kUnknownSize || !source->Open(Inbox(), size)) {
-        StopWithReason(0, kStopSetupFailure);
+        StopWithReason(0, StopReason::SetupFailure);
         return;
       }
       uint32_t count;
@@ -151,33 +108,33 @@ void ConvertMaster::OpeningStep() {
       for (uint32_t i = 0; i < count; ++i) {
         RefPtr<AudioBuffer> buffer = Create<AudioBuffer>();
         if (!buffer->Reserve(kSourceBufferReserve)) {
-          StopWithReason(0, kStopSetupFailure);
+          StopWithReason(0, StopReason::SetupFailure);
           return;
         }
         m_buffers.push_back(buffer);
         if (!source->PushBuffer(buffer)) {
-          StopWithReason(0, kStopSetupFailure);
+          StopWithReason(0, StopReason::SetupFailure);
           return;
         }
       }
-      SetStepFlag(kAwaitFormat);
+      SetStep(OpeningStep::AwaitFormat);
       return;
     }
-    case kAwaitFormat:
+    case OpeningStep::AwaitFormat:
       return;  // FormatReady moves on
-    case kConnectEncoder: {
+    case OpeningStep::ConnectEncoder: {
       WaveFormat format;
       source->GetFormat(&format);
       SetFormatLocked(format);
       if (!encoder->SetFormat(format.channels, format.samplesPerSec, format.bitsPerSample) ||
           !encoder->Connect(Inbox())) {
-        StopWithReason(0, kStopSetupFailure);
+        StopWithReason(0, StopReason::SetupFailure);
         return;
       }
-      SetStepFlag(kOpenOutput);
+      SetStep(OpeningStep::OpenOutput);
       return;
     }
-    case kOpenOutput: {
+    case OpeningStep::OpenOutput: {
       uint32_t overwrite;
       {
         Locker lock(m_lock.Get());
@@ -187,10 +144,10 @@ void ConvertMaster::OpeningStep() {
       std::wstring destination;
       GetFileName(&destination);
       if (!m_output->Open(destination, mode, Inbox())) {
-        StopWithReason(0, kStopSetupFailure);
+        StopWithReason(0, StopReason::SetupFailure);
         return;
       }
-      SetStepFlag(kAwaitOutput);
+      SetStep(OpeningStep::AwaitOutput);
       // The encoder may already have sent its stream header.
       while (!m_heldOutput.empty()) {
         RefPtr<GraphMessage> held = std::move(m_heldOutput.front());
@@ -199,13 +156,13 @@ void ConvertMaster::OpeningStep() {
       }
       return;
     }
-    case kAwaitOutput:
+    case OpeningStep::AwaitOutput:
       if (m_output->IsOpen() && SetStateIf(MasterState::Opening, MasterState::Running) && m_endPending) {
-        StopWithReason(0, kStopEndOfStream);
+        StopWithReason(0, StopReason::EndOfStream);
       }
       return;
     default:
-      StopWithReason(0, kStopBadState);
+      StopWithReason(0, StopReason::BadState);
       return;
   }
 }
@@ -217,9 +174,6 @@ void ConvertMaster::Dispatch(GraphMessage* message) {
   RefPtr<AudioSource> source = GetSource();
   RefPtr<AudioEncoder> encoder = GetEncoder();
   switch (message->Kind()) {
-    case MessageKind::Abort:
-      StopWithReason(0, message->First());
-      break;
     case MessageKind::ReadBlock:
       // The source's count is kept: a reader asking for a few bytes must not
       // get a whole buffer's worth past what it asked for.
@@ -229,17 +183,17 @@ void ConvertMaster::Dispatch(GraphMessage* message) {
       if (live) source->QueueInput(message->Buffer());
       break;
     case MessageKind::FormatReady:
-      if (state == MasterState::Opening && GetStepFlag() == kAwaitFormat) {
-        SetStepFlag(kConnectEncoder);
+      if (state == MasterState::Opening && GetStep<OpeningStep>() == OpeningStep::AwaitFormat) {
+        SetStep(OpeningStep::ConnectEncoder);
       } else if (state != MasterState::Opening) {
-        StopWithReason(0, kStopBadState);
+        StopWithReason(0, StopReason::BadState);
       }
       break;
     case MessageKind::PcmData:
       if (!ending) encoder->QueueInput(message->Buffer());
       break;
     case MessageKind::InputConsumed:
-      if (live && !source->PushBuffer(message->Buffer())) StopWithReason(0, kStopSetupFailure);
+      if (live && !source->PushBuffer(message->Buffer())) StopWithReason(0, StopReason::SetupFailure);
       break;
     case MessageKind::EncodedData: {
       RefPtr<AudioBuffer> buffer = message->Buffer();
@@ -247,7 +201,7 @@ void ConvertMaster::Dispatch(GraphMessage* message) {
         encoder->ReturnBuffer(buffer);
         break;
       }
-      if (state == MasterState::Opening && GetStepFlag() < kAwaitOutput) {
+      if (state == MasterState::Opening && GetStep<OpeningStep>() < OpeningStep::AwaitOutput) {
         m_heldOutput.push_back(RefPtr<GraphMessage>(message));
         break;
       }
@@ -264,7 +218,7 @@ void ConvertMaster::Dispatch(GraphMessage* message) {
       if (state == MasterState::Opening) {
         m_endPending = true;
       } else {
-        StopWithReason(0, kStopEndOfStream);
+        StopWithReason(0, StopReason::EndOfStream);
       }
       break;
     case MessageKind::FileOpened:
@@ -273,7 +227,9 @@ void ConvertMaster::Dispatch(GraphMessage* message) {
   }
 }
 
-bool ConvertMaster::StopStep(bool drain) {
+bool ConvertMaster::StopStep(MasterState state) {
+  // Draining stops each worker only once its queue is empty.
+  const bool drain = state == MasterState::Draining;
   if (Inbox()->Count() != 0) return false;
   RefPtr<AudioSource> source = GetSource();
   RefPtr<AudioEncoder> encoder = GetEncoder();
@@ -313,17 +269,15 @@ bool ConvertMaster::StopStep(bool drain) {
   return false;
 }
 
-void ConvertMaster::Teardown() {
+void ConvertMaster::EndRun() {
   RefPtr<AudioSource> source = GetSource();
   RefPtr<AudioEncoder> encoder = GetEncoder();
   source->Close();
   encoder->Close();
   m_input->Close();
   m_output->Close();
-  Inbox()->Clear();
   m_heldOutput.clear();
   m_buffers.clear();
-  SetState(MasterState::Closed);
 }
 
 }  // namespace talvinor

@@ -31,16 +31,9 @@ class ConvertMaster : public Master {
   bool Setup(const std::wstring& sourcePath, RefPtr<AudioSource> source, const std::wstring& destinationPath,
              RefPtr<AudioEncoder> encoder, ConvertOutput output = ConvertOutput::Replace);
 
-  bool Close() override;
-  bool Pause() override { return false; }
-  bool Resume() override { return false; }
   // The source's, while Running; otherwise 0.
   uint32_t GetPosition() override;
   uint32_t GetLength() override;
-  // Reason 2 drains, any other stops. An end of stream that arrives after a
-  // stop has begun does not turn the stop back into a drain.
-  bool StopWithReason(uint32_t timeoutMs, uint32_t reason) override;
-  uint32_t Run() override;
 
   // The number of PCM buffers circulating between source and encoder (4
   // unless changed for measurements); takes effect at the next Start.
@@ -50,14 +43,36 @@ class ConvertMaster : public Master {
   RefPtr<AudioEncoder> GetEncoder();
 
  protected:
-  ~ConvertMaster() override;
+  ~ConvertMaster() override = default;
+
+  // The end of the stream drains, any other reason stops; a stop during a
+  // drain (the owner's Close) replaces it. An end of stream that arrives
+  // after a stop has begun does not turn the stop back into a drain.
+  StopPlan PlanStop(MasterState state, StopReason recorded, StopReason reason) override;
+  // Opening, Stopping and Draining: the steps that open or shut the graph.
+  bool IsTransitional(MasterState state) override;
+  void BeginRun() override { m_endPending = false; }
+  void Dispatch(GraphMessage* message) override;
+  // Opening works through the OpeningStep list; Stopping and Draining shut
+  // the graph down, the input side first.
+  StepResult Step(MasterState state) override;
+  // Closes the components and both file workers, and drops the run's buffers.
+  void EndRun() override;
 
  private:
-  void Dispatch(GraphMessage* message);
-  void OpeningStep();
-  // True when the run may end.
-  bool StopStep(bool drain);
-  void Teardown();
+  // Where the opening stands, in order.
+  enum class OpeningStep : uint32_t {
+    OpenInput = 0,       // start the input file worker
+    OpenSource = 1,      // once the input is open: open the source, hand it buffers
+    AwaitFormat = 2,     // wait for the source's FormatReady
+    ConnectEncoder = 3,  // format the encoder and connect it
+    OpenOutput = 4,      // start the output file worker
+    AwaitOutput = 5,     // once the output is open: Running
+  };
+
+  void Open();
+  // Stopping or Draining; true when the run may end.
+  bool StopStep(MasterState state);
 
   RefPtr<FileWorker> m_input;
   RefPtr<FileWorker> m_output;

@@ -117,7 +117,7 @@ uint32_t FileWorker::Run() {
   // A file of 4 GiB or more is refused by the open itself.
   if (!file.Open(path, openMode) || !file.GetSize(&size)) {
     file.Close();
-    if (reply) reply->Post(MakeMessage<MessageKind::Abort>(nullptr, kStopFileOpen));
+    if (reply) reply->Post(MakeAbortMessage(StopReason::FileOpen));
     m_inbox->Clear();
     return 0;
   }
@@ -140,9 +140,9 @@ uint32_t FileWorker::Run() {
       if (!IsStopRequested()) event->Wait(kIdleWaitMs);
       continue;
     }
-    uint32_t code = Serve(message.Get(), &file);
-    if (code != 0) {
-      if (reply) reply->Post(MakeMessage<MessageKind::Abort>(nullptr, code));
+    StopReason failure = Serve(message.Get(), &file);
+    if (failure != StopReason::None) {
+      if (reply) reply->Post(MakeAbortMessage(failure));
       break;
     }
   }
@@ -157,33 +157,33 @@ uint32_t FileWorker::Run() {
   return 0;
 }
 
-uint32_t FileWorker::Serve(GraphMessage* message, File* file) {
+StopReason FileWorker::Serve(GraphMessage* message, File* file) {
   RefPtr<MessageQueue> reply = ReplyQueue();
   MessageKind kind = message->Kind();
-  if (kind != MessageKind::WriteBlock && kind != MessageKind::ReadBlock) return 0;
+  if (kind != MessageKind::WriteBlock && kind != MessageKind::ReadBlock) return StopReason::None;
   RefPtr<AudioBuffer> buffer = message->Buffer();
-  if (!buffer) return kind == MessageKind::WriteBlock ? kStopFileWrite : kStopFileRead;
+  if (!buffer) return kind == MessageKind::WriteBlock ? StopReason::FileWrite : StopReason::FileRead;
   uint32_t offset = message->First();
   uint32_t count = message->Second();
   if (offset != kCurrentPosition) {
     uint32_t position = 0;
-    if (!file->Seek(offset, SeekOrigin::Begin, &position) || position != offset) return kStopFileSeek;
+    if (!file->Seek(offset, SeekOrigin::Begin, &position) || position != offset) return StopReason::FileSeek;
   }
   if (kind == MessageKind::WriteBlock) {
     if (count == 0) count = buffer->Length();
-    if (count > buffer->Length()) return kStopFileWrite;
-    if (count != 0 && !file->Write(buffer->Data(), count)) return kStopFileWrite;
+    if (count > buffer->Length()) return StopReason::FileWrite;
+    if (count != 0 && !file->Write(buffer->Data(), count)) return StopReason::FileWrite;
     if (reply) reply->Post(MakeMessage<MessageKind::BlockWritten>(buffer, count));
   } else {
     uint8_t* storage = buffer->Storage();
     if (count == 0) count = buffer->Capacity();
-    if (count > buffer->Capacity() || !storage) return kStopFileRead;
+    if (count > buffer->Capacity() || !storage) return StopReason::FileRead;
     uint32_t done = 0;
-    if (!file->Read(storage, count, &done)) return kStopFileRead;
+    if (!file->Read(storage, count, &done)) return StopReason::FileRead;
     buffer->SetValid(storage, done);
     if (reply) reply->Post(MakeMessage<MessageKind::BlockRead>(buffer));
   }
-  return 0;
+  return StopReason::None;
 }
 
 }  // namespace talvinor

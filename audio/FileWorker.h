@@ -6,6 +6,7 @@
 #include "audio/AudioBuffer.h"
 #include "core/EventObject.h"
 #include "audio/MessageQueue.h"
+#include "audio/StopReason.h"
 #include "core/Worker.h"
 #include "core/CriticalSectionObject.h"
 #include "platform/File.h"
@@ -56,8 +57,8 @@ class FileWorker : public Worker {
   ~FileWorker() override;
 
  private:
-  // Serves one message; 0 or the abort code.
-  uint32_t Serve(GraphMessage* message, File* file);
+  // Serves one message; StopReason::None or the failure to report.
+  StopReason Serve(GraphMessage* message, File* file);
   RefPtr<MessageQueue> ReplyQueue();
 
   RefPtr<CriticalSectionObject> m_lock;

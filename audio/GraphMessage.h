@@ -2,6 +2,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "audio/StopReason.h"
 #include "core/RefPtr.h"
 
 namespace talvinor {
@@ -102,6 +103,11 @@ using DeviceResetRequestMessage = GraphMessageOf<MessageKind::DeviceResetRequest
 template <MessageKind K>
 RefPtr<GraphMessage> MakeMessage(RefPtr<RefObject> payload = nullptr, uint32_t first = 0, uint32_t second = 0) {
   return Create<GraphMessageOf<K>>(std::move(payload), first, second);
+}
+
+// An Abort message: `reason` travels as its number in the first integer.
+inline RefPtr<GraphMessage> MakeAbortMessage(StopReason reason) {
+  return MakeMessage<MessageKind::Abort>(nullptr, StopCode(reason));
 }
 
 }  // namespace talvinor

@@ -2,11 +2,19 @@
 
 #include "core/ScopedLock.h"
 #include "platform/Clock.h"
+#include "platform/Trace.h"
 
 namespace talvinor {
 
-Master::Master()
+namespace {
+constexpr uint32_t kTransitionalWaitMs = 3;
+constexpr uint32_t kIdleWaitMs = 1000;
+constexpr uint32_t kCloseWaitMs = 3000;
+}  // namespace
+
+Master::Master(PauseSupport pause)
     : m_lock(Create<CriticalSectionObject>()),
+      m_pause(pause),
       m_inbox(Create<MessageQueue>()),
       m_wakeEvent(Create<EventObject>()) {
   m_inbox->SetEvent(m_wakeEvent);
@@ -14,27 +22,105 @@ Master::Master()
 
 Master::~Master() { m_inbox->Clear(); }
 
+bool Master::RunEnded() {
+  if (!IsRunning()) return true;
+  return GetState() == MasterState::Closed && Wait(kCloseWaitMs) && !IsRunning();
+}
+
 bool Master::Start() {
-  if (IsRunning()) return false;
+  if (!RunEnded()) return false;
   {
     Locker lock(m_lock.Get());
     m_wakeEvent = Create<EventObject>();
     m_inbox->SetEvent(m_wakeEvent);
-    m_stopReason = kStopNone;
+    m_stopReason = StopReason::None;
   }
-  // Opening from the moment Start returns, so an owner that waits for Closed
-  // right after starting never mistakes the run for one already over.
   SetState(MasterState::Opening);
   if (Worker::Start()) return true;
-  SetState(MasterState::Closed);
+  Locker lock(m_lock.Get());
+  m_stopReason = StopReason::SetupFailure;
+  SetStateIf(MasterState::Opening, MasterState::Closed);
   return false;
 }
 
 bool Master::Close() {
   if (!IsRunning()) return false;
-  StopWithReason(0, kStopByOwner);
+  StopWithReason(0, StopReason::ByOwner);
   SignalWake();
-  return Wait(3000);
+  return Wait(kCloseWaitMs);
+}
+
+bool Master::Pause() {
+  if (m_pause == PauseSupport::None || !SetStateIf(MasterState::Running, MasterState::Pausing)) return false;
+  SignalWake();
+  return true;
+}
+
+bool Master::Resume() {
+  if (m_pause == PauseSupport::None || !SetStateIf(MasterState::Paused, MasterState::Resuming)) return false;
+  SignalWake();
+  return true;
+}
+
+StopPlan Master::PlanStop(MasterState /*state*/, StopReason /*recorded*/, StopReason /*reason*/) {
+  return {StopEffect::Enter, MasterState::Stopping};
+}
+
+bool Master::StopWithReason(uint32_t timeoutMs, StopReason reason) {
+  {
+    Locker lock(m_lock.Get());
+    if (m_state == MasterState::Closed) return false;
+    StopPlan plan = PlanStop(m_state, m_stopReason, reason);
+    switch (plan.effect) {
+      case StopEffect::Refuse:
+        return false;
+      case StopEffect::RequestAgain:
+        break;
+      case StopEffect::ReplaceReason:
+        m_stopReason = reason;
+        break;
+      case StopEffect::Enter:
+        m_stopReason = reason;
+        SetState(plan.state);
+        break;
+    }
+  }
+  LockState();
+  RequestStop();
+  UnlockState();
+  return Wait(timeoutMs);
+}
+
+bool Master::IsTransitional(MasterState state) {
+  return state != MasterState::Running && state != MasterState::Paused && state != MasterState::Closed;
+}
+
+uint32_t Master::Run() {
+  SetStateIf(MasterState::Closed, MasterState::Opening);
+  BeginRun();
+  for (;;) {
+    if (RefPtr<GraphMessage> message = m_inbox->Pop()) {
+      HandleMessage(message.Get());
+    } else {
+      WaitForMessage(IsTransitional(GetState()) ? kTransitionalWaitMs : kIdleWaitMs);
+    }
+    StepResult result = Step(GetState());
+    if (result == StepResult::Finished) break;
+    if (result == StepResult::OutsideTable) StopWithReason(0, StopReason::BadState);
+  }
+  EndRun();
+  m_inbox->Clear();
+  SetState(MasterState::Closed);
+  return 0;
+}
+
+void Master::HandleMessage(GraphMessage* message) {
+  if (message->Kind() != MessageKind::Abort) {
+    Dispatch(message);
+    return;
+  }
+  Trace("Master::OnAbort - %08xh\r\n", message->First());
+  StopWithReason(0, StopReasonFromCode(message->First()));
 }
 
 void Master::SignalWake() {
@@ -64,14 +150,9 @@ MasterState Master::GetState() {
 
 bool Master::IsState(MasterState state) { return GetState() == state; }
 
-uint32_t Master::GetStopReason() {
+StopReason Master::GetStopReason() {
   Locker lock(m_lock.Get());
   return m_stopReason;
-}
-
-void Master::StoreStopReason(uint32_t reason) {
-  Locker lock(m_lock.Get());
-  m_stopReason = reason;
 }
 
 bool Master::GetFormat(WaveFormat* format) {
@@ -112,24 +193,14 @@ void Master::SetDeviceId(uint32_t device) {
   m_deviceId = device;
 }
 
-uint32_t Master::GetFlags() {
+uint32_t Master::GetStepValue() {
   Locker lock(m_lock.Get());
-  return m_flags;
+  return m_step;
 }
 
-void Master::SetFlags(uint32_t flags) {
+void Master::SetStepValue(uint32_t value) {
   Locker lock(m_lock.Get());
-  m_flags = flags;
-}
-
-uint32_t Master::GetStepFlag() {
-  Locker lock(m_lock.Get());
-  return m_stepFlag;
-}
-
-void Master::SetStepFlag(uint32_t value) {
-  Locker lock(m_lock.Get());
-  m_stepFlag = value;
+  m_step = value;
 }
 
 void Master::SetNotify(WindowId window, uint32_t message, intptr_t parameter) {
@@ -151,7 +222,7 @@ bool Master::WaitForState(MasterState state, uint32_t timeoutMs, uint32_t pollMs
 void Master::SetState(MasterState state) {
   Locker lock(m_lock.Get());
   MasterState old = m_state;
-  m_stepFlag = 0;
+  m_step = 0;
   m_state = state;
   // Posting under the lock keeps notices in the order of the changes.
   if (state != old && m_noticeWindow != 0) {
@@ -165,15 +236,6 @@ bool Master::SetStateIf(MasterState expected, MasterState state) {
   if (m_state != expected) return false;
   SetState(state);
   return true;
-}
-
-bool Master::StopWithReason(uint32_t timeoutMs, uint32_t reason) {
-  StoreStopReason(reason);
-  SetState(MasterState::Stopping);
-  LockState();
-  RequestStop();
-  UnlockState();
-  return Wait(timeoutMs);
 }
 
 }  // namespace talvinor

@@ -23,9 +23,10 @@ static_assert(sizeof(WaveFormat) == 18, "the sound format is 18 bytes");
 
 inline constexpr uint16_t kWaveFormatPcm = 1;
 
-// Linear PCM with the derived fields filled as the handset computes them
-// (block align in 16-bit arithmetic).
-inline WaveFormat MakePcmFormat(uint16_t channels, uint32_t samplesPerSec, uint16_t bitsPerSample) {
+// The linear PCM sound format of a channel count, rate and sample size (the
+// order of its fields), with the derived fields filled as the handset
+// computes them (block align in 16-bit arithmetic).
+inline WaveFormat PcmWaveFormat(uint16_t channels, uint32_t samplesPerSec, uint16_t bitsPerSample) {
   WaveFormat f;
   f.formatTag = kWaveFormatPcm;
   f.channels = channels;

@@ -50,8 +50,8 @@ double TimeConversion(const std::string& from, const std::string& to, uint32_t b
   if (!master->Start()) std::exit(1);
   while (master->IsRunning() || !master->IsState(MasterState::Closed)) master->Wait(1000);
   double t = Seconds(start);
-  if (master->GetStopReason() != kStopEndOfStream) {
-    std::fprintf(stderr, "conversion stopped with reason %u\n", master->GetStopReason());
+  if (master->GetStopReason() != StopReason::EndOfStream) {
+    std::fprintf(stderr, "conversion stopped with reason %u\n", StopCode(master->GetStopReason()));
     std::exit(1);
   }
   return t;

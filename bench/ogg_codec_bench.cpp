@@ -65,7 +65,7 @@ void Convert(const std::string& from, RefPtr<AudioSource> source, const std::str
   Check(master->Setup(Utf8ToWide(from), source, Utf8ToWide(to), encoder), "setup");
   Check(master->Start(), "start");
   while (master->IsRunning() || !master->IsState(MasterState::Closed)) master->Wait(1000);
-  Check(master->GetStopReason() == kStopEndOfStream, "conversion of " + from);
+  Check(master->GetStopReason() == StopReason::EndOfStream, "conversion of " + from);
 }
 
 std::string LoadAverage() {

@@ -64,7 +64,7 @@ struct Result {
   uint64_t lostFrames = 0;
   uint64_t allocations = 0;  // storage allocated after the first 10 s
   uint64_t fileBytes = 0;
-  uint32_t reason = 0;
+  StopReason reason = StopReason::None;
 };
 
 Result Record(Codec codec, double pace, uint32_t minutes, const std::filesystem::path& folder) {
@@ -82,7 +82,8 @@ Result Record(Codec codec, double pace, uint32_t minutes, const std::filesystem:
   std::clock_t cpuStart = std::clock();
   auto wallStart = SteadyClock::now();
   if (!master->Start() || !master->WaitForState(MasterState::Running, 5000, 1)) {
-    std::fprintf(stderr, "%s: the recording did not start (reason %u)\n", Name(codec), master->GetStopReason());
+    std::fprintf(stderr, "%s: the recording did not start (reason %u)\n", Name(codec),
+                 StopCode(master->GetStopReason()));
     std::exit(1);
   }
   const uint32_t target = minutes * 60000;
@@ -131,7 +132,7 @@ int main(int argc, char** argv) {
                   static_cast<unsigned long long>(r.overruns), static_cast<unsigned long long>(r.lostFrames),
                   static_cast<unsigned long long>(r.allocations), static_cast<unsigned long long>(r.fileBytes));
       if (pace == 0) std::printf("   real-time factor %.1f", sound / r.wallSeconds);
-      if (r.reason != kStopByOwner) std::printf("   (stopped with reason %u)", r.reason);
+      if (r.reason != StopReason::ByOwner) std::printf("   (stopped with reason %u)", StopCode(r.reason));
       std::printf("\n");
       std::fflush(stdout);
     }

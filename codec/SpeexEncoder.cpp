@@ -45,13 +45,13 @@ int SpeexEncoder::ModeForRate(uint32_t rate) {
   return -1;
 }
 
-uint32_t SpeexEncoder::SetupStep() {
+StopReason SpeexEncoder::SetupStep() {
   while (GetFreeBufferCount() != 0) TakeFreeBuffer();
   for (uint32_t i = 0; i < kPoolBuffers; ++i) AllocateBuffer(kPoolBufferSize);
   m_state->Reset();
   m_runDone = false;
   m_headConsumed = 0;
-  return 0;
+  return StopReason::None;
 }
 
 void SpeexEncoder::ProcessStep() {
@@ -61,8 +61,8 @@ void SpeexEncoder::ProcessStep() {
     return;
   }
   m_runDone = true;
-  uint32_t code = EncodeRun();
-  if (code != 0) Abort(code);
+  StopReason failure = EncodeRun();
+  if (failure != StopReason::None) Abort(failure);
 }
 
 bool SpeexEncoder::DeliverPages(bool flush) {
@@ -77,7 +77,7 @@ bool SpeexEncoder::DeliverPages(bool flush) {
   return true;
 }
 
-uint32_t SpeexEncoder::WriteHeaders(uint32_t rate, const SpeexMode* mode, int channels) {
+StopReason SpeexEncoder::WriteHeaders(uint32_t rate, const SpeexMode* mode, int channels) {
   SpeexHeader header;
   speex_init_header(&header, static_cast<int>(rate), 1, mode);
   header.frames_per_packet = 1;
@@ -85,7 +85,7 @@ uint32_t SpeexEncoder::WriteHeaders(uint32_t rate, const SpeexMode* mode, int ch
   header.nb_channels = channels;
   int size = 0;
   char* bytes = speex_header_to_packet(&header, &size);
-  if (!bytes) return kStopEncoderStartFailure;
+  if (!bytes) return StopReason::EncoderStartFailure;
   ogg_packet packet{};
   packet.packet = reinterpret_cast<unsigned char*>(bytes);
   packet.bytes = size;
@@ -95,7 +95,7 @@ uint32_t SpeexEncoder::WriteHeaders(uint32_t rate, const SpeexMode* mode, int ch
   packet.packetno = 0;
   int result = m_state->PacketIn(&packet);
   speex_header_free(bytes);
-  if (result != 0 || !DeliverPages(true)) return kStopEncoderStartFailure;
+  if (result != 0 || !DeliverPages(true)) return StopReason::EncoderStartFailure;
 
   std::vector<uint8_t> comment = BuildSpeexCommentPacket(GetComponentTags(this));
   packet = ogg_packet{};
@@ -106,11 +106,11 @@ uint32_t SpeexEncoder::WriteHeaders(uint32_t rate, const SpeexMode* mode, int ch
   packet.granulepos = 0;
   packet.packetno = 1;
   // The audio therefore starts on a page of its own.
-  if (m_state->PacketIn(&packet) != 0 || !DeliverPages(true)) return kStopEncoderStartFailure;
-  return 0;
+  if (m_state->PacketIn(&packet) != 0 || !DeliverPages(true)) return StopReason::EncoderStartFailure;
+  return StopReason::None;
 }
 
-uint32_t SpeexEncoder::EncodeRun() {
+StopReason SpeexEncoder::EncodeRun() {
   WaveFormat format;
   SpeexSettings settings;
   {
@@ -119,31 +119,31 @@ uint32_t SpeexEncoder::EncodeRun() {
     settings = m_settings;
   }
   std::srand(GetTickCount());
-  if (m_state->StreamInit(std::rand()) != 0) return kStopEncoderStartFailure;
+  if (m_state->StreamInit(std::rand()) != 0) return StopReason::EncoderStartFailure;
 
   uint32_t rate = format.samplesPerSec;
   if (rate > 48000) {
     Trace("Error: sampling rate too high: %d Hz, try down-sampling\r\n", static_cast<int>(rate));
-    return kStopEncoderStartFailure;
+    return StopReason::EncoderStartFailure;
   }
   if (rate != 0 && rate < 6000) {
     Trace("Error: Sampling rate too low: %d Hz\r\n", static_cast<int>(rate));
-    return kStopEncoderStartFailure;
+    return StopReason::EncoderStartFailure;
   }
   if (rate == 0) rate = 8000;
   int modeId = ModeForRate(rate);
   const SpeexMode* mode = speex_lib_get_mode(modeId);
-  if (!mode) return kStopEncoderStartFailure;
+  if (!mode) return StopReason::EncoderStartFailure;
   int channels = format.channels;
   // Speex carries one channel, or two through its stereo coder; anything
   // else would be encoded as noise.
   if (channels != 1 && channels != 2) {
     Trace("SpeexEncoder - %d channels cannot be encoded\r\n", channels);
-    return kStopEncoderStartFailure;
+    return StopReason::EncoderStartFailure;
   }
   Trace("Encoding %d Hz / mode %d / channel %d\r\n", static_cast<int>(rate), modeId, channels);
 
-  if (!m_state->EncoderInit(mode)) return kStopEncoderStartFailure;
+  if (!m_state->EncoderInit(mode)) return StopReason::EncoderStartFailure;
   spx_int32_t frameSize = 0;
   spx_int32_t value = settings.complexity;
   m_state->EncoderCtl(SPEEX_GET_FRAME_SIZE, &frameSize);
@@ -164,14 +164,14 @@ uint32_t SpeexEncoder::EncodeRun() {
   }
   spx_int32_t lookahead = 0;
   m_state->EncoderCtl(SPEEX_GET_LOOKAHEAD, &lookahead);
-  if (frameSize <= 0) return kStopEncoderStartFailure;
+  if (frameSize <= 0) return StopReason::EncoderStartFailure;
 
   // The granule positions count from the first sample the listener hears:
   // the codec's delay (in whole sample frames), and the preprocessor's frame.
   int64_t unit = 2 * channels;
   int64_t adjustedLookahead = (lookahead + unit - 1) / unit * unit;
   if (settings.denoise) {
-    if (!m_state->PreprocessorInit(frameSize, static_cast<int>(rate))) return kStopEncoderStartFailure;
+    if (!m_state->PreprocessorInit(frameSize, static_cast<int>(rate))) return StopReason::EncoderStartFailure;
     value = settings.denoise;
     m_state->PreprocessorCtl(SPEEX_PREPROCESS_SET_DENOISE, &value);
     value = 0;
@@ -181,7 +181,8 @@ uint32_t SpeexEncoder::EncodeRun() {
   int64_t granule = -adjustedLookahead;
   int64_t packetNumber = 2;
 
-  if (uint32_t code = WriteHeaders(rate, mode, channels)) return code;
+  StopReason headers = WriteHeaders(rate, mode, channels);
+  if (headers != StopReason::None) return headers;
 
   std::vector<char> output(std::max<size_t>(2 * static_cast<size_t>(frameSize), 4000));
   const uint32_t frameBytes = static_cast<uint32_t>(frameSize) * channels * 2;
@@ -190,7 +191,7 @@ uint32_t SpeexEncoder::EncodeRun() {
 
   for (;;) {
     FrameFill fill = FillFrame(input.data(), frameBytes, format);
-    if (fill == FrameFill::Error) return kStopEncoderFailure;
+    if (fill == FrameFill::Error) return StopReason::EncoderFailure;
     if (channels == 2) {
       // Leaves the mono mix in the first frame-size samples.
       m_state->EncodeStereo(input.data(), frameSize);
@@ -210,7 +211,7 @@ uint32_t SpeexEncoder::EncodeRun() {
     packet.packetno = packetNumber;
     granule += frameSize;
     ++packetNumber;
-    if (m_state->PacketIn(&packet) != 0 || !DeliverPages(false)) return kStopEncoderFailure;
+    if (m_state->PacketIn(&packet) != 0 || !DeliverPages(false)) return StopReason::EncoderFailure;
     if (fill == FrameFill::End) break;
   }
 
@@ -225,8 +226,8 @@ uint32_t SpeexEncoder::EncodeRun() {
   packet.e_o_s = 1;
   packet.granulepos = granule;
   packet.packetno = packetNumber;
-  if (m_state->PacketIn(&packet) != 0 || !DeliverPages(true)) return kStopEncoderFailure;
-  return 0;
+  if (m_state->PacketIn(&packet) != 0 || !DeliverPages(true)) return StopReason::EncoderFailure;
+  return StopReason::None;
 }
 
 SpeexEncoder::FrameFill SpeexEncoder::FillFrame(int16_t* frame, uint32_t frameBytes, const WaveFormat& format) {
@@ -285,7 +286,8 @@ bool SpeexEncoder::FinishStep() {
   if (!m_runDone && !GetAbortFlag()) {
     SetupStep();
     m_runDone = true;
-    if (uint32_t code = EncodeRun()) PostToPeer(MakeMessage<MessageKind::Abort>(nullptr, code));
+    StopReason failure = EncodeRun();
+    if (failure != StopReason::None) PostToPeer(MakeAbortMessage(failure));
   }
   if (GetAbortFlag()) {
     while (RefPtr<GraphMessage> message = Inbox()->Pop()) {

@@ -44,7 +44,7 @@ class SpeexEncoder : public AudioEncoder {
 
  protected:
   ~SpeexEncoder() override = default;
-  uint32_t SetupStep() override;
+  StopReason SetupStep() override;
   void ProcessStep() override;
   bool FinishStep() override;
 
@@ -56,9 +56,9 @@ class SpeexEncoder : public AudioEncoder {
     Error,  // a message without a buffer or an unusable sample size
   };
 
-  // 0, or the abort code that ended the run.
-  uint32_t EncodeRun();
-  uint32_t WriteHeaders(uint32_t rate, const SpeexMode* mode, int channels);
+  // StopReason::None, or the failure that ended the run.
+  StopReason EncodeRun();
+  StopReason WriteHeaders(uint32_t rate, const SpeexMode* mode, int channels);
   FrameFill FillFrame(int16_t* frame, uint32_t frameBytes, const WaveFormat& format);
   // Delivers the pages ogg_stream_pageout (or, with `flush`, ogg_stream_flush)
   // yields; false when one could not be delivered.

@@ -27,23 +27,26 @@ uint32_t SpeexFileSource::GetPosition() {
   return static_cast<uint32_t>(std::min<uint64_t>(ms, 0xFFFFFFFFu));
 }
 
-void SpeexFileSource::SeekTo(uint32_t milliseconds) {
+uint32_t SpeexFileSource::SeekStream(uint32_t milliseconds) {
+  if (m_rate.load() == 0) return kNoSeek;
   m_decoder->Seek(static_cast<int64_t>(milliseconds) * m_decoder->Rate() / 1000);
+  uint32_t length = m_lengthMs.load();
+  return length != 0 ? std::min(milliseconds, length) : milliseconds;
 }
 
-uint32_t SpeexFileSource::SetupStep() {
+StopReason SpeexFileSource::SetupStep() {
   m_lengthMs.store(0);
   m_rate.store(0);
   SetEnded(false);
-  if (!CreateInputBuffers()) return kStopSourceSetupFailure;
+  if (!CreateInputBuffers()) return StopReason::SourceSetupFailure;
   m_reader = Create<ReaderInputSource>(this);
   if (!m_decoder->Open(m_reader)) {
     switch (m_reader->Status()) {
-      case ReaderStatus::Stopped: return 0;  // the stop ends the run
-      case ReaderStatus::Failed: return kStopSourceSetupFailure;
+      case ReaderStatus::Stopped: return StopReason::None;  // the stop ends the run
+      case ReaderStatus::Failed: return StopReason::SourceSetupFailure;
       case ReaderStatus::Ok: break;
     }
-    return kStopMalformedStream;
+    return StopReason::MalformedStream;
   }
   ClearTags();
   if (const SpeexFileDecoder::Link* link = m_decoder->CurrentLink()) {
@@ -52,32 +55,19 @@ uint32_t SpeexFileSource::SetupStep() {
   m_frame.assign(m_decoder->FrameBytes() / 2, 0);
   m_frameOffset = m_frameLength = 0;
   const uint32_t rate = m_decoder->Rate();
-  SetFormatLocked(MakePcmFormat(static_cast<uint16_t>(m_decoder->Channels()), rate, 16));
+  SetFormatLocked(PcmWaveFormat(static_cast<uint16_t>(m_decoder->Channels()), rate, 16));
   m_rate.store(rate);
   m_lengthMs.store(static_cast<uint32_t>(
       std::min<uint64_t>(static_cast<uint64_t>(m_decoder->LengthSamples()) * 1000 / rate, 0xFFFFFFFFu)));
   SendFormatReady();
-
-  SetBasePosition(0);
-  uint32_t target = TakeSeekTarget();
-  if (target != kNoSeek) {
-    SeekTo(target);
-    SetBasePosition(target);
-  }
-  return 0;
+  SeekAtStart();
+  return StopReason::None;
 }
 
 void SpeexFileSource::ResumeStep() {
   FreeInputBuffers();
   m_frameOffset = m_frameLength = 0;
-  uint32_t target = TakeSeekTarget();
-  if (target != kNoSeek && m_rate.load() != 0) {
-    SeekTo(target);
-    RequestDeviceReset();
-    SetBasePosition(target);
-  }
-  SetEnded(false);
-  SetState(ComponentState::Running);
+  OggFileSource::ResumeStep();
 }
 
 void SpeexFileSource::ProcessStep() {
@@ -116,7 +106,7 @@ void SpeexFileSource::ProcessStep() {
   if (m_decoder->IsEnded()) {
     SendEndOfStream();
   } else if (status == ReaderStatus::Failed) {
-    Abort(kStopSourceFailure);
+    Abort(StopReason::SourceFailure);
   }
 }
 

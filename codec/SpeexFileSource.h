@@ -27,13 +27,15 @@ class SpeexFileSource : public OggFileSource {
 
  protected:
   ~SpeexFileSource() override = default;
-  uint32_t SetupStep() override;
+  StopReason SetupStep() override;
   void ResumeStep() override;
   void ProcessStep() override;
   bool FinishStep() override;
+  // The decoder seeks when it next decodes; a target past the end leaves
+  // the stream at its end.
+  uint32_t SeekStream(uint32_t milliseconds) override;
 
  private:
-  void SeekTo(uint32_t milliseconds);
 
   RefPtr<SpeexFileDecoder> m_decoder;
   RefPtr<ReaderInputSource> m_reader;

@@ -13,23 +13,23 @@ namespace {
 constexpr uint32_t kPollMs = 5;
 }
 
-uint32_t ReadStreamInfo(const std::wstring& path, StreamInfo* info, uint32_t timeoutMs) {
+StopReason ReadStreamInfo(const std::wstring& path, StreamInfo* info, uint32_t timeoutMs) {
   uint32_t code = ProbeFileContent(path);
   if (code == 0) {
     File file;
-    return file.Open(path, FileOpenMode::Read) ? kStopMalformedStream : kStopFileOpen;
+    return file.Open(path, FileOpenMode::Read) ? StopReason::MalformedStream : StopReason::FileOpen;
   }
   RefPtr<AudioSource> source = CreateFileSource(code);
-  if (!source) return kStopMalformedStream;
+  if (!source) return StopReason::MalformedStream;
 
   // This thread plays the master: it serves the source's reads until the
   // source has opened its stream.
   RefPtr<EventObject> event = Create<EventObject>();
   RefPtr<MessageQueue> inbox = Create<MessageQueue>(event);
   RefPtr<FileWorker> file = Create<FileWorker>();
-  if (!file->Open(path, FileWorkerMode::Read, inbox)) return kStopSetupFailure;
+  if (!file->Open(path, FileWorkerMode::Read, inbox)) return StopReason::SetupFailure;
 
-  uint32_t reason = kStopSetupFailure;
+  StopReason reason = StopReason::SetupFailure;
   bool formatReady = false;
   uint32_t start = GetTickCount();
   while (TicksSince(start, GetTickCount()) <= timeoutMs) {
@@ -37,7 +37,7 @@ uint32_t ReadStreamInfo(const std::wstring& path, StreamInfo* info, uint32_t tim
     RefPtr<GraphMessage> message = inbox->Pop();
     if (!message) {
       if (formatReady && source->GetState() == ComponentState::Running) {
-        reason = 0;
+        reason = StopReason::None;
         break;
       }
       event->Wait(kPollMs);
@@ -46,12 +46,12 @@ uint32_t ReadStreamInfo(const std::wstring& path, StreamInfo* info, uint32_t tim
     bool stop = false;
     switch (message->Kind()) {
       case MessageKind::Abort:
-        reason = message->First();
+        reason = StopReasonFromCode(message->First());
         stop = true;
         break;
       case MessageKind::FileOpened:
         if (!source->Open(inbox, file->GetFileSize())) {
-          reason = kStopSetupFailure;
+          reason = StopReason::SetupFailure;
           stop = true;
         }
         break;
@@ -69,7 +69,7 @@ uint32_t ReadStreamInfo(const std::wstring& path, StreamInfo* info, uint32_t tim
     }
     if (stop) break;
   }
-  if (reason == 0 && info) {
+  if (reason == StopReason::None && info) {
     info->sourceCode = code;
     source->GetFormat(&info->format);
     info->lengthMs = source->GetLength();

@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "audio/StopReason.h"
 #include "audio/WaveFormat.h"
 
 namespace talvinor {
@@ -17,10 +18,10 @@ struct StreamInfo {
 };
 
 // Opens `path` with the source the content probe chooses, without a device,
-// and reads its format, length and tags. Returns 0, or the stop reason that
-// ended the attempt: 31 when the file cannot be opened, 81 when its type is
-// unknown or its header malformed, 20 when it did not open within
-// `timeoutMs`.
-uint32_t ReadStreamInfo(const std::wstring& path, StreamInfo* info, uint32_t timeoutMs = 10000);
+// and reads its format, length and tags. Returns StopReason::None, or the
+// reason that ended the attempt: FileOpen when the file cannot be opened,
+// MalformedStream when its type is unknown or its header malformed,
+// SetupFailure when it did not open within `timeoutMs`.
+StopReason ReadStreamInfo(const std::wstring& path, StreamInfo* info, uint32_t timeoutMs = 10000);
 
 }  // namespace talvinor

@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-#include "codec/PlaybackFilter.h"
+#include "audio/PlaybackFilter.h"
 
 namespace talvinor {
 

@@ -37,7 +37,7 @@ bool VorbisEncoder::DeliverPage(const ogg_page& page) {
                         static_cast<uint32_t>(page.body_len));
 }
 
-uint32_t VorbisEncoder::SetupStep() {
+StopReason VorbisEncoder::SetupStep() {
   while (GetFreeBufferCount() != 0) TakeFreeBuffer();
   for (uint32_t i = 0; i < kPoolBuffers; ++i) AllocateBuffer(kPoolBufferSize);
   m_endWritten = false;
@@ -58,7 +58,7 @@ uint32_t VorbisEncoder::SetupStep() {
   if (result != 0) {
     Trace("VorbisEncoder - vorbis_encode_init_vbr refused %u ch, %u Hz, quality %.2f (%d)\r\n", m_runFormat.channels,
           m_runFormat.samplesPerSec, static_cast<double>(quality), result);
-    return kStopEncoderStartFailure;
+    return StopReason::EncoderStartFailure;
   }
   m_state->CommentInit();
   for (uint32_t i = 0, n = GetTagCount(); i < n; ++i) {
@@ -68,15 +68,15 @@ uint32_t VorbisEncoder::SetupStep() {
     std::string ansiValue = WideToAnsi(value);
     vorbis_comment_add_tag(m_state->Comment(), ansiName.c_str(), ansiValue.c_str());
   }
-  if (m_state->AnalysisInit() != 0 || m_state->BlockInit() != 0) return kStopEncoderStartFailure;
+  if (m_state->AnalysisInit() != 0 || m_state->BlockInit() != 0) return StopReason::EncoderStartFailure;
 
   std::srand(GetTickCount());
-  if (m_state->StreamInit(std::rand()) != 0) return kStopEncoderStartFailure;
+  if (m_state->StreamInit(std::rand()) != 0) return StopReason::EncoderStartFailure;
 
   ogg_packet identification, comment, setup;
-  if (m_state->HeaderOut(&identification, &comment, &setup) != 0) return kStopEncoderStartFailure;
+  if (m_state->HeaderOut(&identification, &comment, &setup) != 0) return StopReason::EncoderStartFailure;
   if (m_state->PacketIn(&identification) != 0 || m_state->PacketIn(&comment) != 0 || m_state->PacketIn(&setup) != 0) {
-    return kStopEncoderStartFailure;
+    return StopReason::EncoderStartFailure;
   }
   // The header packets end on their own pages; audio starts a new one. A
   // stop that arrives meanwhile does not cut this short: the stream's end
@@ -84,10 +84,10 @@ uint32_t VorbisEncoder::SetupStep() {
   // must not do. Delivery itself gives up once stopped and starved.
   ogg_page page;
   while (m_state->Flush(&page) != 0) {
-    if (!DeliverPage(page)) return kStopEncoderStartFailure;
+    if (!DeliverPage(page)) return StopReason::EncoderStartFailure;
   }
   m_setUp = true;
-  return 0;
+  return StopReason::None;
 }
 
 bool VorbisEncoder::Feed(AudioBuffer* buffer, const WaveFormat& format) {
@@ -160,7 +160,7 @@ void VorbisEncoder::ProcessStep() {
   if (message->Kind() != MessageKind::EncoderInput) return;
   if (!Encode(message->Buffer())) {
     m_failed = true;
-    Abort(kStopEncoderFailure);
+    Abort(StopReason::EncoderFailure);
   }
 }
 
@@ -168,8 +168,9 @@ bool VorbisEncoder::FinishStep() {
   // A stop that came before the thread had set the stream up still leaves a
   // valid, empty stream: headers and the end.
   if (!m_setUp && !GetAbortFlag()) {
-    if (uint32_t code = SetupStep()) {
-      PostToPeer(MakeMessage<MessageKind::Abort>(nullptr, code));
+    StopReason failure = SetupStep();
+    if (failure != StopReason::None) {
+      PostToPeer(MakeAbortMessage(failure));
       m_failed = true;
     }
   }
@@ -179,7 +180,7 @@ bool VorbisEncoder::FinishStep() {
         if (message->Kind() == MessageKind::EncoderInput && !Encode(message->Buffer())) {
           m_failed = true;
           // Reported to the master; the stream still gets its end below.
-          Abort(kStopEncoderFailure);
+          Abort(StopReason::EncoderFailure);
         }
         return false;
       }

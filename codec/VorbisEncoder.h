@@ -24,7 +24,7 @@ class VorbisEncoder : public AudioEncoder {
 
  protected:
   ~VorbisEncoder() override = default;
-  uint32_t SetupStep() override;
+  StopReason SetupStep() override;
   void ProcessStep() override;
   bool FinishStep() override;
 

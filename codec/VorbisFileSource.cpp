@@ -40,12 +40,12 @@ bool VorbisFileSource::SeekTo(uint32_t milliseconds) {
   return ok;
 }
 
-uint32_t VorbisFileSource::SetupStep() {
+StopReason VorbisFileSource::SetupStep() {
   m_lengthMs.store(0);
   m_positionMs.store(0);
   m_holes = 0;
   SetEnded(false);
-  if (!CreateInputBuffers()) return kStopSourceSetupFailure;
+  if (!CreateInputBuffers()) return StopReason::SourceSetupFailure;
   m_reader = Create<ReaderInputSource>(this);
 
   Locker stateLock(m_state->Lock());
@@ -53,12 +53,12 @@ uint32_t VorbisFileSource::SetupStep() {
   int result = m_state->OpenFile(m_reader.Get(), ReaderInputSource::VorbisCallbacks());
   if (result < 0) {
     switch (m_reader->Status()) {
-      case ReaderStatus::Stopped: return 0;  // the stop ends the run
-      case ReaderStatus::Failed: return kStopSourceSetupFailure;
+      case ReaderStatus::Stopped: return StopReason::None;  // the stop ends the run
+      case ReaderStatus::Failed: return StopReason::SourceSetupFailure;
       case ReaderStatus::Ok: break;
     }
     Trace("VorbisFileSource - not an Ogg Vorbis stream (%d)\r\n", result);
-    return kStopMalformedStream;
+    return StopReason::MalformedStream;
   }
   OggVorbis_File* file = m_state->File();
 
@@ -72,29 +72,25 @@ uint32_t VorbisFileSource::SetupStep() {
   }
 
   vorbis_info* info = ov_info(file, -1);
-  if (!info || info->channels < 1 || info->channels > 255 || info->rate < 1) return kStopMalformedStream;
+  if (!info || info->channels < 1 || info->channels > 255 || info->rate < 1) return StopReason::MalformedStream;
   m_channels = info->channels;
   m_rate = info->rate;
-  SetFormatLocked(MakePcmFormat(static_cast<uint16_t>(m_channels), static_cast<uint32_t>(m_rate), 16));
+  SetFormatLocked(PcmWaveFormat(static_cast<uint16_t>(m_channels), static_cast<uint32_t>(m_rate), 16));
   double total = ov_time_total(file, -1);
   m_lengthMs.store(total > 0 ? static_cast<uint32_t>(std::min(total * 1000.0, 4294967295.0)) : 0);
   SendFormatReady();
+  SeekAtStart();
+  return StopReason::None;
+}
 
-  SetBasePosition(0);
-  uint32_t target = TakeSeekTarget();
-  if (target != kNoSeek && SeekTo(target)) SetBasePosition(target);
-  return 0;
+uint32_t VorbisFileSource::SeekStream(uint32_t milliseconds) {
+  if (!m_state->IsFileOpen() || !SeekTo(milliseconds)) return kNoSeek;
+  return milliseconds;
 }
 
 void VorbisFileSource::ResumeStep() {
   FreeInputBuffers();
-  uint32_t target = TakeSeekTarget();
-  if (target != kNoSeek && m_state->IsFileOpen() && SeekTo(target)) {
-    RequestDeviceReset();
-    SetBasePosition(target);
-  }
-  SetEnded(false);
-  SetState(ComponentState::Running);
+  OggFileSource::ResumeStep();
 }
 
 void VorbisFileSource::ProcessStep() {
@@ -141,7 +137,7 @@ void VorbisFileSource::ProcessStep() {
   if (!end) return;
   if (status == ReaderStatus::Stopped) return;  // the stop ends the run
   if (status == ReaderStatus::Failed) {
-    Abort(kStopSourceFailure);
+    Abort(StopReason::SourceFailure);
     return;
   }
   SendEndOfStream();

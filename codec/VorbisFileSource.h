@@ -32,10 +32,12 @@ class VorbisFileSource : public OggFileSource {
 
  protected:
   ~VorbisFileSource() override = default;
-  uint32_t SetupStep() override;
+  StopReason SetupStep() override;
   void ResumeStep() override;
   void ProcessStep() override;
   bool FinishStep() override;
+  // A target the decoder cannot reach (past the end) leaves it where it was.
+  uint32_t SeekStream(uint32_t milliseconds) override;
 
  private:
   // Moves the decoder to `milliseconds`; true when it got there.

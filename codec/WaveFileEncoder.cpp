@@ -99,7 +99,7 @@ bool WaveFileEncoder::PostHeader(uint32_t dataBytes) {
   return false;
 }
 
-uint32_t WaveFileEncoder::SetupStep() {
+StopReason WaveFileEncoder::SetupStep() {
   m_dataBytes = 0;
   m_full = false;
   {
@@ -114,7 +114,7 @@ uint32_t WaveFileEncoder::SetupStep() {
     m_header = NewHeaderBuffer();
     m_headerFree = true;
   }
-  return PostHeader(0) ? 0u : static_cast<uint32_t>(kStopEncoderStartFailure);
+  return PostHeader(0) ? StopReason::None : StopReason::EncoderStartFailure;
 }
 
 void WaveFileEncoder::Encode(RefPtr<AudioBuffer> buffer) {
@@ -141,7 +141,7 @@ void WaveFileEncoder::Encode(RefPtr<AudioBuffer> buffer) {
   if (m_full) {
     Trace("WaveFileEncoder - data limit %u bytes reached\r\n", m_runLimit);
     // Reported without entering Aborted: the stop still writes the header.
-    PostToPeer(MakeMessage<MessageKind::Abort>(nullptr, kStopFileSizeLimit));
+    PostToPeer(MakeAbortMessage(StopReason::FileSizeLimit));
   }
 }
 

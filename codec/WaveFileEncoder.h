@@ -35,7 +35,7 @@ class WaveFileEncoder : public AudioEncoder {
 
  protected:
   ~WaveFileEncoder() override = default;
-  uint32_t SetupStep() override;
+  StopReason SetupStep() override;
   void ProcessStep() override;
   bool FinishStep() override;
 

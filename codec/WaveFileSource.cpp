@@ -22,7 +22,7 @@ uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 
 
 // Set-up failures that the read itself did not cause.
 struct SetupError {
-  uint32_t code;
+  StopReason reason;
 };
 }  // namespace
 
@@ -74,39 +74,39 @@ uint32_t WaveFileSource::SeekPosition(uint32_t milliseconds) {
   return static_cast<uint32_t>(std::min(position, end));
 }
 
-uint32_t WaveFileSource::SetupStep() {
+StopReason WaveFileSource::SetupStep() {
   const uint64_t fileSize = GetOpenParameter();
   const uint8_t* h = m_headerBuffer->Storage();
   auto read = [&](uint64_t offset, uint32_t count) -> uint32_t {
-    if (offset > 0xFFFFFFFFu) throw SetupError{kStopMalformedStream};
+    if (offset > 0xFFFFFFFFu) throw SetupError{StopReason::MalformedStream};
     int64_t got = ReadHeaderBytes(static_cast<uint32_t>(offset), count);
     // Being stopped during set-up is no failure: the stop's reason stands.
-    if (got == -2) throw SetupError{0};
-    if (got < 0) throw SetupError{kStopSourceSetupFailure};
+    if (got == -2) throw SetupError{StopReason::None};
+    if (got < 0) throw SetupError{StopReason::SourceSetupFailure};
     return static_cast<uint32_t>(got);
   };
   try {
     if (read(0, 12) < 12 || std::memcmp(h, "RIFF", 4) != 0 || std::memcmp(h + 8, "WAVE", 4) != 0) {
-      return kStopMalformedStream;
+      return StopReason::MalformedStream;
     }
     uint64_t position = 12;
     // Chunks before "fmt " are skipped by their declared size (odd sizes are
     // not rounded up); one that would run past the file ends the search.
     uint32_t fmtSize = 0;
     for (;;) {
-      if (read(position, 8) < 8) return kStopMalformedStream;
+      if (read(position, 8) < 8) return StopReason::MalformedStream;
       uint32_t size = Get32(h + 4);
-      if (size == 0) return kStopMalformedStream;
+      if (size == 0) return StopReason::MalformedStream;
       if (std::memcmp(h, "fmt ", 4) == 0) {
         position += 8;
         fmtSize = size;
         break;
       }
       position += 8ull + size;
-      if (position > fileSize) return kStopMalformedStream;
+      if (position > fileSize) return StopReason::MalformedStream;
     }
     uint32_t got = read(position, std::min(fmtSize, kFmtBytesRead));
-    if (got < 16 || fmtSize < 16) return kStopMalformedStream;
+    if (got < 16 || fmtSize < 16) return StopReason::MalformedStream;
     WaveFormat format;
     format.formatTag = Get16(h);
     format.channels = Get16(h + 2);
@@ -122,12 +122,12 @@ uint32_t WaveFileSource::SetupStep() {
     }
     if (format.formatTag != kWaveFormatPcm || format.channels == 0 || format.blockAlign == 0 ||
         format.bitsPerSample == 0) {
-      return kStopMalformedStream;
+      return StopReason::MalformedStream;
     }
     position += fmtSize;
     uint64_t dataSize = 0;
     for (;;) {
-      if (read(position, 8) < 8) return kStopMalformedStream;
+      if (read(position, 8) < 8) return StopReason::MalformedStream;
       uint32_t size = Get32(h + 4);
       if (std::memcmp(h, "data", 4) == 0) {
         position += 8;
@@ -135,9 +135,9 @@ uint32_t WaveFileSource::SetupStep() {
         if (dataSize != 0) break;
         continue;
       }
-      if (size == 0) return kStopMalformedStream;
+      if (size == 0) return StopReason::MalformedStream;
       position += 8ull + size;
-      if (position > fileSize) return kStopMalformedStream;
+      if (position > fileSize) return StopReason::MalformedStream;
     }
     // A header that claims more than the file holds (never rewritten, or the
     // file was cut short) ends where the file ends.
@@ -150,36 +150,20 @@ uint32_t WaveFileSource::SetupStep() {
       m_readPosition = m_dataStart;
     }
   } catch (const SetupError& e) {
-    return e.code;
+    return e.reason;
   }
   SendFormatReady();
-  SetBasePosition(0);
-  uint32_t target = TakeSeekTarget();
-  if (target != kNoSeek) {
-    Locker lock(m_lock.Get());
-    if (m_format.avgBytesPerSec != 0) m_readPosition = SeekPosition(target);
-    SetBasePosition(target);
-  }
+  SeekAtStart();
   SetState(ComponentState::Running);
-  return 0;
+  return StopReason::None;
 }
 
-void WaveFileSource::ResumeStep() {
-  uint32_t target = TakeSeekTarget();
-  if (target != kNoSeek) {
-    bool moved = false;
-    {
-      Locker lock(m_lock.Get());
-      if (m_format.avgBytesPerSec != 0 && m_format.blockAlign != 0) {
-        m_readPosition = SeekPosition(target);
-        moved = true;
-      }
-    }
-    if (moved) RequestDeviceReset();
-    SetBasePosition(target);
-  }
-  SetEnded(false);
-  SetState(ComponentState::Running);
+uint32_t WaveFileSource::SeekStream(uint32_t milliseconds) {
+  Locker lock(m_lock.Get());
+  if (m_format.avgBytesPerSec == 0 || m_format.blockAlign == 0) return kNoSeek;
+  m_readPosition = SeekPosition(milliseconds);
+  uint64_t lengthMs = static_cast<uint64_t>(m_dataSize) * 1000 / m_format.avgBytesPerSec;
+  return static_cast<uint32_t>(std::min<uint64_t>(milliseconds, lengthMs));
 }
 
 void WaveFileSource::ProcessStep() {
@@ -222,7 +206,7 @@ void WaveFileSource::ProcessStep() {
     case ReadResult::Failed:
       buffer->Empty();
       SendPcm(buffer);
-      Abort(kStopSourceFailure);
+      Abort(StopReason::SourceFailure);
       return;
     case ReadResult::Stopped:
       return;

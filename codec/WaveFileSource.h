@@ -29,10 +29,12 @@ class WaveFileSource : public AudioSource {
 
  protected:
   ~WaveFileSource() override = default;
-  uint32_t SetupStep() override;
-  void ResumeStep() override;
+  StopReason SetupStep() override;
   void ProcessStep() override;
   bool FinishStep() override;
+  // Moves the read position to the frame at `milliseconds`, or to the end of
+  // the data for a target past it.
+  uint32_t SeekStream(uint32_t milliseconds) override;
 
  private:
   // Reads up to `count` bytes at `offset` into the header buffer; the number

@@ -21,23 +21,23 @@ class Worker : public RefObject {
   TALVINOR_CLASS_CODES(0x1210)
 
  public:
-  // 1. Starts the thread; false while a previous run is still in progress or
+  // Starts the thread; false while a previous run is still in progress or
   // when the new thread did not report within 3000 ms.
   virtual bool Start();
-  // 2. Asks the run body to end (stop-request flag) and waits up to
+  // Asks the run body to end (stop-request flag) and waits up to
   // `timeoutMs` for the thread.
   virtual bool Stop(uint32_t timeoutMs);
-  // 3. True once the thread has ended (at once when it already has); false on
+  // True once the thread has ended (at once when it already has); false on
   // time-out and when no thread was ever started.
   virtual bool Wait(uint32_t timeoutMs);
-  // 4./5. Threads cannot be suspended here: both always report -1.
+  // Threads cannot be suspended here: both always report -1.
   virtual int32_t SuspendWorker();
   virtual int32_t ResumeWorker();
-  // 6./7. Guard the worker flags for classes that need more than the atomic
+  // Guard the worker flags for classes that need more than the atomic
   // flags give; the audio classes use their component lock instead.
   virtual void LockState() {}
   virtual void UnlockState() {}
-  // 8. The thread body; its result becomes the completion notice's wParam.
+  // The thread body; its result becomes the completion notice's wParam.
   virtual uint32_t Run() = 0;
 
   bool IsStarted() const { return m_started.load() != 0; }

@@ -50,6 +50,7 @@ int Fail(int status, const std::string& message) {
   std::fprintf(stderr, "convert: %s\n", message.c_str());
   return status;
 }
+int Fail(StopReason reason, const std::string& message) { return Fail(static_cast<int>(StopCode(reason)), message); }
 
 int RunConvert(const ConvertOptions& options) {
   std::wstring source = Utf8ToWide(options.source);
@@ -59,18 +60,21 @@ int RunConvert(const ConvertOptions& options) {
   if (code == 0) {
     File probe;
     if (!probe.Open(source, FileOpenMode::Read)) {
-      return Fail(kStopFileOpen, options.source + ": " + DescribeStopReason(kStopFileOpen) + " (reason 31)");
+      return Fail(StopReason::FileOpen,
+                  options.source + ": " + DescribeStopReason(StopReason::FileOpen) + " (reason 31)");
     }
-    return Fail(kStopMalformedStream, options.source + ": not a sound file that can be read (reason 81)");
+    return Fail(StopReason::MalformedStream, options.source + ": not a sound file that can be read (reason 81)");
   }
   RefPtr<AudioSource> reader = CreateFileSource(code);
-  if (!reader) return Fail(kStopMalformedStream, options.source + ": no reader for this type of file (reason 81)");
+  if (!reader) {
+    return Fail(StopReason::MalformedStream, options.source + ": no reader for this type of file (reason 81)");
+  }
   RefPtr<AudioEncoder> encoder = CreateEncoderForPath(destination);
   if (!encoder) return Fail(kUsageStatus, options.destination + ": no encoder writes files with this extension");
   std::string optionError;
   if (!ApplyConvertCodecOptions(options.codec, encoder.Get(), &optionError)) return Fail(kUsageStatus, optionError);
   if (FileExists(destination) && !options.force) {
-    return Fail(kStopFileOpen, options.destination + ": already exists; use --force to replace it (reason 31)");
+    return Fail(StopReason::FileOpen, options.destination + ": already exists; use --force to replace it (reason 31)");
   }
 
   std::wstring part = PartName(destination);
@@ -78,7 +82,7 @@ int RunConvert(const ConvertOptions& options) {
   RefPtr<ConvertMaster> master = Create<ConvertMaster>();
   master->SetNotify(window.Id(), kWmConvertNotify, 0);
   if (!master->Setup(source, reader, part, encoder, ConvertOutput::CreateNew) || !master->Start()) {
-    return Fail(kStopSetupFailure, std::string(DescribeStopReason(kStopSetupFailure)) + " (reason 20)");
+    return Fail(StopReason::SetupFailure, std::string(DescribeStopReason(StopReason::SetupFailure)) + " (reason 20)");
   }
   bool progress = IsTerminal(StandardStream::Error);
   bool drew = false;
@@ -97,26 +101,27 @@ int RunConvert(const ConvertOptions& options) {
   master->Wait(5000);
   if (drew) std::fprintf(stderr, "\r%*s\r", 40, "");
 
-  uint32_t reason = master->GetStopReason();
-  bool complete = reason == kStopNone || reason == kStopEndOfStream;
-  if (!complete && reason != kStopFileSizeLimit) {
+  StopReason reason = master->GetStopReason();
+  bool complete = reason == StopReason::None || reason == StopReason::EndOfStream;
+  if (!complete && reason != StopReason::FileSizeLimit) {
     DeleteFile(part);
-    return Fail(static_cast<int>(reason), options.source + ": " + DescribeStopReason(reason) + " (reason " +
-                                              std::to_string(reason) + ")");
+    return Fail(reason, options.source + ": " + DescribeStopReason(reason) + " (reason " +
+                            std::to_string(StopCode(reason)) + ")");
   }
   if (options.force && FileExists(destination)) {
     if (int error = DeleteFile(destination)) {
       DeleteFile(part);
-      return Fail(kStopFileOpen, options.destination + ": cannot replace it (error " + std::to_string(error) + ")");
+      return Fail(StopReason::FileOpen,
+                  options.destination + ": cannot replace it (error " + std::to_string(error) + ")");
     }
   }
   if (int error = MoveFileNoReplace(part, destination)) {
     DeleteFile(part);
-    return Fail(kStopFileOpen,
+    return Fail(StopReason::FileOpen,
                 options.destination + ": cannot be created (error " + std::to_string(error) + ", reason 31)");
   }
-  if (reason == kStopFileSizeLimit) {
-    return Fail(static_cast<int>(reason), options.destination + ": " + DescribeStopReason(reason) + " (reason 35)");
+  if (reason == StopReason::FileSizeLimit) {
+    return Fail(reason, options.destination + ": " + DescribeStopReason(reason) + " (reason 35)");
   }
   std::printf("%s -> %s: converted\n", options.source.c_str(), options.destination.c_str());
   return 0;

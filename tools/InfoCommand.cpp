@@ -60,10 +60,10 @@ std::wstring InfoText(const std::wstring& path, const StreamInfo& info, const wc
 
 int RunInfo(const std::string& file) {
   StreamInfo info;
-  uint32_t reason = ReadStreamInfo(Utf8ToWide(file), &info);
-  if (reason != 0) {
-    std::fprintf(stderr, "info: %s: %s (reason %u)\n", file.c_str(), DescribeStopReason(reason), reason);
-    return static_cast<int>(reason);
+  StopReason reason = ReadStreamInfo(Utf8ToWide(file), &info);
+  if (reason != StopReason::None) {
+    std::fprintf(stderr, "info: %s: %s (reason %u)\n", file.c_str(), DescribeStopReason(reason), StopCode(reason));
+    return static_cast<int>(StopCode(reason));
   }
   std::fputs(WideToUtf8(InfoText(Utf8ToWide(file), info, L"\n")).c_str(), stdout);
   return 0;

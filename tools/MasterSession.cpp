@@ -69,7 +69,7 @@ std::wstring ClockText(uint32_t milliseconds) {
   return text;
 }
 
-uint32_t RunSession(Master* master, HeadlessMessageQueue& window, uint32_t message, const SessionHooks& hooks) {
+StopReason RunSession(Master* master, HeadlessMessageQueue& window, uint32_t message, const SessionHooks& hooks) {
   InterruptCatcher interrupt;
   KeyInput keys;
   const bool drawProgress = hooks.progress && IsTerminal(StandardStream::Error);

@@ -50,6 +50,6 @@ struct SessionHooks {
 
 // Follows `master` (whose notices go to `window` as `message`) until its run
 // has closed; Ctrl-C closes it with reason 1. Returns the stop reason.
-uint32_t RunSession(Master* master, HeadlessMessageQueue& window, uint32_t message, const SessionHooks& hooks);
+StopReason RunSession(Master* master, HeadlessMessageQueue& window, uint32_t message, const SessionHooks& hooks);
 
 }  // namespace talvinor::cli

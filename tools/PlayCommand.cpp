@@ -24,16 +24,16 @@ struct PlayOptions {
 };
 
 // The player page's message for how a playback ended.
-void ReportEnd(uint32_t reason) {
+void ReportEnd(StopReason reason) {
   switch (reason) {
-    case kStopByOwner: PrintLine(stdout, L"再生を停止しました。"); return;
-    case kStopEndOfStream: PrintLine(stdout, L"終わりまで再生しました。"); return;
-    case kStopFileOpen: PrintLine(stderr, L"ファイルを開けません。"); return;
-    case kStopFileRead:
-    case kStopFileSeek: PrintLine(stderr, L"ファイルアクセスエラーです。"); return;
-    case kStopMalformedStream: PrintLine(stderr, L"再生できないファイル形式です。"); return;
-    case kStopDeviceFailure: PrintLine(stderr, L"再生デバイスが使用できません。"); return;
-    default: PrintLine(stderr, L"エラーが発生しました。(CODE:" + std::to_wstring(reason) + L")"); return;
+    case StopReason::ByOwner: PrintLine(stdout, L"再生を停止しました。"); return;
+    case StopReason::EndOfStream: PrintLine(stdout, L"終わりまで再生しました。"); return;
+    case StopReason::FileOpen: PrintLine(stderr, L"ファイルを開けません。"); return;
+    case StopReason::FileRead:
+    case StopReason::FileSeek: PrintLine(stderr, L"ファイルアクセスエラーです。"); return;
+    case StopReason::MalformedStream: PrintLine(stderr, L"再生できないファイル形式です。"); return;
+    case StopReason::DeviceFailure: PrintLine(stderr, L"再生デバイスが使用できません。"); return;
+    default: PrintLine(stderr, L"エラーが発生しました。(CODE:" + std::to_wstring(StopCode(reason)) + L")"); return;
   }
 }
 
@@ -45,13 +45,13 @@ int Play(const PlayOptions& options) {
   uint32_t attributes = 0;
   if (!GetFileAttributes(path, &attributes)) {
     PrintLine(stderr, L"ファイルを開けません。");
-    return static_cast<int>(kStopFileOpen);
+    return static_cast<int>(StopReason::FileOpen);
   }
   RefPtr<AudioSource> source = CreateFileSource(ProbeFileContent(path));
   if (!source) {
     PrintLine(stderr, (attributes & kAttrDirectory) ? L"音声ファイルが選択されていません。"
                                                     : L"再生できないファイル形式です。");
-    return static_cast<int>(kStopMalformedStream);
+    return static_cast<int>(StopReason::MalformedStream);
   }
 
   HeadlessMessageQueue window;
@@ -65,13 +65,13 @@ int Play(const PlayOptions& options) {
   // The run plays to the end and closes there, where the player would wait
   // paused at the end.
   if (!master->Setup(device, path, source) || !master->SetEndOfStreamAction(EndOfStreamAction::Close)) {
-    ReportEnd(kStopSetupFailure);
-    return static_cast<int>(kStopSetupFailure);
+    ReportEnd(StopReason::SetupFailure);
+    return static_cast<int>(StopReason::SetupFailure);
   }
   if (options.from >= 0) master->Seek(static_cast<uint32_t>(options.from));
   if (!master->Start()) {
-    ReportEnd(kStopSetupFailure);
-    return static_cast<int>(kStopSetupFailure);
+    ReportEnd(StopReason::SetupFailure);
+    return static_cast<int>(StopReason::SetupFailure);
   }
 
   CRecWaveOut* player = master.Get();
@@ -103,9 +103,9 @@ int Play(const PlayOptions& options) {
     std::wstring state = player->IsState(MasterState::Paused) ? L"一時停止 " : L"再生中 ";
     return state + ClockText(player->GetPosition()) + L" / " + ClockText(*length);
   };
-  uint32_t reason = RunSession(master.Get(), window, kWmPlayNotify, hooks);
+  StopReason reason = RunSession(master.Get(), window, kWmPlayNotify, hooks);
   ReportEnd(reason);
-  return reason == kStopByOwner || reason == kStopEndOfStream ? 0 : static_cast<int>(reason);
+  return reason == StopReason::ByOwner || reason == StopReason::EndOfStream ? 0 : static_cast<int>(reason);
 }
 
 }  // namespace

@@ -89,14 +89,14 @@ RefPtr<AudioEncoder> MakeEncoder(const CONFIG_SCENE& scene) {
 }
 
 // The recorder page's message for how a recording ended.
-void ReportEnd(uint32_t reason) {
+void ReportEnd(StopReason reason) {
   switch (reason) {
-    case kStopByOwner: PrintLine(stdout, L"録音を終了しました。"); return;
-    case kStopFileOpen: PrintLine(stderr, L"ファイルを開けません。"); return;
-    case kStopFileWrite:
-    case kStopFileSeek: PrintLine(stderr, L"ファイルアクセスエラーです。"); return;
-    case kStopDeviceFailure: PrintLine(stderr, L"録音デバイスが使用できません。"); return;
-    default: PrintLine(stderr, L"エラーが発生しました。(CODE:" + std::to_wstring(reason) + L")"); return;
+    case StopReason::ByOwner: PrintLine(stdout, L"録音を終了しました。"); return;
+    case StopReason::FileOpen: PrintLine(stderr, L"ファイルを開けません。"); return;
+    case StopReason::FileWrite:
+    case StopReason::FileSeek: PrintLine(stderr, L"ファイルアクセスエラーです。"); return;
+    case StopReason::DeviceFailure: PrintLine(stderr, L"録音デバイスが使用できません。"); return;
+    default: PrintLine(stderr, L"エラーが発生しました。(CODE:" + std::to_wstring(StopCode(reason)) + L")"); return;
   }
 }
 
@@ -151,8 +151,8 @@ int Record(const RecordOptions& options) {
   master->SetNotify(window.Id(), kWmRecordNotify, 0);
   uint32_t device = options.device >= 0 ? static_cast<uint32_t>(options.device) : config->m_WaveInId;
   if (!master->Setup(device, path, encoder) || !master->Start()) {
-    ReportEnd(kStopSetupFailure);
-    return static_cast<int>(kStopSetupFailure);
+    ReportEnd(StopReason::SetupFailure);
+    return static_cast<int>(StopReason::SetupFailure);
   }
 
   SessionHooks hooks;
@@ -181,10 +181,10 @@ int Record(const RecordOptions& options) {
     std::wstring state = recorder->IsState(MasterState::Paused) ? L"一時停止 " : L"録音中 ";
     return state + ClockText(recorder->GetPosition());
   };
-  uint32_t reason = RunSession(master.Get(), window, kWmRecordNotify, hooks);
+  StopReason reason = RunSession(master.Get(), window, kWmRecordNotify, hooks);
   ReportEnd(reason);
   if (FileExists(path)) PrintLine(stdout, path);
-  return reason == kStopByOwner ? 0 : static_cast<int>(reason);
+  return reason == StopReason::ByOwner ? 0 : static_cast<int>(reason);
 }
 
 }  // namespace

@@ -194,7 +194,7 @@ uint32_t StandardFormatBit(const WAVEFORMATEX& f) {
   return 1u << (group * 4 + index);
 }
 
-WAVEFORMATEX MakePcmFormat(uint32_t samplesPerSec, uint16_t channels, uint16_t bitsPerSample) {
+WAVEFORMATEX PcmWaveFormatEx(uint16_t channels, uint32_t samplesPerSec, uint16_t bitsPerSample) {
   WAVEFORMATEX f{};
   f.wFormatTag = WAVE_FORMAT_PCM;
   f.nChannels = channels;

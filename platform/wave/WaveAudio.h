@@ -218,9 +218,10 @@ const char* WaveResultText(MMRESULT result);
 // The capability bit of a linear PCM format when it is one of the twelve
 // standard formats, else 0.
 uint32_t StandardFormatBit(const WAVEFORMATEX& format);
-// The linear PCM format of a rate, channel count and sample size, with the
-// derived block alignment and byte rate.
-WAVEFORMATEX MakePcmFormat(uint32_t samplesPerSec, uint16_t channels, uint16_t bitsPerSample);
+// The linear PCM WAVEFORMATEX of a channel count, rate and sample size (the
+// order of the structure's fields), with the derived block alignment and
+// byte rate.
+WAVEFORMATEX PcmWaveFormatEx(uint16_t channels, uint32_t samplesPerSec, uint16_t bitsPerSample);
 
 // Which backend the functions above use. Handles stay with the backend they
 // were opened on. The program uses ALSA (the default); tests, benchmarks and

@@ -363,7 +363,7 @@ TEST(FrameWindow, AChannelThatCannotOpenIsReportedAndTheFrameRunsOn) {
 // A master that only holds a state, for the title.
 class StateOnlyMaster : public Master {
  public:
-  uint32_t Run() override { return 0; }
+  StepResult Step(MasterState) override { return StepResult::Finished; }
 };
 
 TEST(FrameWindow, TheTitleSaysWhatTheProgramIsDoing) {

@@ -22,7 +22,7 @@ namespace {
 using namespace testing;
 using M = MasterState;
 
-class AlsaDevices : public ::testing::Test {
+class AlsaDevicesTest : public ::testing::Test {
  protected:
   // ALSA reads its configuration once per process: the test PCMs are fixed
   // files in one folder.
@@ -54,9 +54,9 @@ class AlsaDevices : public ::testing::Test {
 
   static TempFolder* s_folder;
 };
-TempFolder* AlsaDevices::s_folder = nullptr;
+TempFolder* AlsaDevicesTest::s_folder = nullptr;
 
-TEST_F(AlsaDevices, CapturePcmFedWithSpeechRecordsThatSpeech) {
+TEST_F(AlsaDevicesTest, CapturePcmFedWithSpeechRecordsThatSpeech) {
   TempFolder folder;
   ASSERT_EQ(std::system(("espeak-ng -w '" + folder.File("speech.wav") + "' 'Talvinor records this sentence.'").c_str()),
             0);
@@ -81,14 +81,14 @@ TEST_F(AlsaDevices, CapturePcmFedWithSpeechRecordsThatSpeech) {
   uint32_t duration = static_cast<uint32_t>(speech.size() * 1000ull / (rate * channels * bits / 8));
   ASSERT_TRUE(WaitUntil([&] { return master->GetPosition() > duration; }));
   ASSERT_TRUE(master->Close());
-  EXPECT_EQ(master->GetStopReason(), kStopByOwner);
+  EXPECT_EQ(master->GetStopReason(), StopReason::ByOwner);
   std::string recorded = ReadBytes(folder.File("rz.wav"));
   ASSERT_GE(recorded.size(), 44 + speech.size());
   EXPECT_EQ(ReadLe(recorded, 40, 4), recorded.size() - 44);
   EXPECT_TRUE(recorded.substr(44, speech.size()) == speech);
 }
 
-TEST_F(AlsaDevices, PlaybackPcmWritesExactlyWhatWasPlayed) {
+TEST_F(AlsaDevicesTest, PlaybackPcmWritesExactlyWhatWasPlayed) {
   TempFolder folder;
   std::string pcm = TestPcm16(44100, 2);
   WriteBytes(folder.File("play.wav"), WavBytes(pcm, 2, 44100, 16));
@@ -98,11 +98,11 @@ TEST_F(AlsaDevices, PlaybackPcmWritesExactlyWhatWasPlayed) {
   ASSERT_TRUE(master->SetEndOfStreamAction(EndOfStreamAction::Close));
   ASSERT_TRUE(master->Start());
   ASSERT_TRUE(master->WaitForState(M::Closed, 20000, 5));
-  EXPECT_EQ(master->GetStopReason(), kStopEndOfStream);
+  EXPECT_EQ(master->GetStopReason(), StopReason::EndOfStream);
   EXPECT_TRUE(ReadBytes(s_folder->File("out.raw")) == pcm);
 }
 
-TEST_F(AlsaDevices, WithoutASoundCardTheDefaultDeviceGives91) {
+TEST_F(AlsaDevicesTest, WithoutASoundCardTheDefaultDeviceGives91) {
   WAVEFORMATEX format = DeviceFormat(44100, 1, 16);
   if (waveInOpen(nullptr, 0, &format, nullptr, 0, WAVE_FORMAT_QUERY) == MMSYSERR_NOERROR) {
     GTEST_SKIP() << "this machine has a working default device";
@@ -114,14 +114,14 @@ TEST_F(AlsaDevices, WithoutASoundCardTheDefaultDeviceGives91) {
   ASSERT_TRUE(recorder->Setup(0, folder.WFile(L"rz.wav"), encoder));
   ASSERT_TRUE(recorder->Start());
   ASSERT_TRUE(recorder->WaitForState(M::Closed, 10000, 5));
-  EXPECT_EQ(recorder->GetStopReason(), kStopDeviceFailure);
+  EXPECT_EQ(recorder->GetStopReason(), StopReason::DeviceFailure);
 
   WriteBytes(folder.File("play.wav"), WavBytes(TestPcm16(4410, 1), 1, 44100, 16));
   RefPtr<CRecWaveOut> player = Create<CRecWaveOut>();
   ASSERT_TRUE(player->Setup(0, folder.WFile(L"play.wav"), Create<WaveFileSource>()));
   ASSERT_TRUE(player->Start());
   ASSERT_TRUE(player->WaitForState(M::Closed, 10000, 5));
-  EXPECT_EQ(player->GetStopReason(), kStopDeviceFailure);
+  EXPECT_EQ(player->GetStopReason(), StopReason::DeviceFailure);
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "codec/WaveFileEncoder.h"
 #include "platform/ManualResetEvent.h"
 #include "support/TempFolder.h"
+#include "support/TraceCapture.h"
 
 namespace talvinor {
 namespace {
@@ -34,7 +35,7 @@ class GatedEncoder : public WaveFileEncoder {
   }
 };
 
-class RecordMaster : public ::testing::Test {
+class CRecWaveInTest : public ::testing::Test {
  protected:
   void SetUp() override {
     SetWaveBackend(WaveBackendKind::Virtual);
@@ -82,7 +83,7 @@ class RecordMaster : public ::testing::Test {
   VirtualWaveDevice m_input = CounterInput(2.0);
 };
 
-TEST_F(RecordMaster, WavRecordingHoldsExactlyTheSignalThroughThreeReusedBuffers) {
+TEST_F(CRecWaveInTest, WavRecordingHoldsExactlyTheSignalThroughThreeReusedBuffers) {
   TempFolder folder;
   RefPtr<CRecWaveIn> master = Create<CRecWaveIn>();
   NoticeLog log(master.Get());
@@ -102,7 +103,7 @@ TEST_F(RecordMaster, WavRecordingHoldsExactlyTheSignalThroughThreeReusedBuffers)
 
   EXPECT_TRUE(master->Close());
   EXPECT_EQ(log.Until(M::Closed), (std::vector<Notice>{N(M::Stopping, M::Running), N(M::Closed, M::Stopping)}));
-  EXPECT_EQ(master->GetStopReason(), kStopByOwner);
+  EXPECT_EQ(master->GetStopReason(), StopReason::ByOwner);
   EXPECT_EQ(master->GetPosition(), 0u);
   EXPECT_EQ(master->GetDevice()->BufferCount(), 0u);
   EXPECT_FALSE(master->GetDevice()->IsOpen());
@@ -111,7 +112,7 @@ TEST_F(RecordMaster, WavRecordingHoldsExactlyTheSignalThroughThreeReusedBuffers)
   ExpectWholeSignal(pcm, DeviceFormat(22050, 2, 16));
 }
 
-TEST_F(RecordMaster, EightBitRecordingUsesSmallerBuffersAndKeepsItsSamples) {
+TEST_F(CRecWaveInTest, EightBitRecordingUsesSmallerBuffersAndKeepsItsSamples) {
   TempFolder folder;
   RefPtr<CRecWaveIn> master = Create<CRecWaveIn>();
   ASSERT_TRUE(master->Setup(0, folder.WFile(L"8bit.wav"), Wav(1, 11025, 8)));
@@ -125,7 +126,7 @@ TEST_F(RecordMaster, EightBitRecordingUsesSmallerBuffersAndKeepsItsSamples) {
   ExpectWholeSignal(pcm, DeviceFormat(11025, 1, 8));
 }
 
-TEST_F(RecordMaster, PauseResumeAndStopInEveryOrderTheMasterAllows) {
+TEST_F(CRecWaveInTest, PauseResumeAndStopInEveryOrderTheMasterAllows) {
   TempFolder folder;
   RefPtr<CRecWaveIn> master = Create<CRecWaveIn>();
   NoticeLog log(master.Get());
@@ -157,7 +158,7 @@ TEST_F(RecordMaster, PauseResumeAndStopInEveryOrderTheMasterAllows) {
   // buffers come back before it closes.
   EXPECT_TRUE(master->Close());
   EXPECT_EQ(log.Until(M::Closed), (std::vector<Notice>{N(M::Stopping, M::Paused), N(M::Closed, M::Stopping)}));
-  EXPECT_EQ(master->GetStopReason(), kStopByOwner);
+  EXPECT_EQ(master->GetStopReason(), StopReason::ByOwner);
   ExpectWholeSignal(RecordedPcm(folder.File("pauses.wav")), DeviceFormat(16000, 1, 16));
 
   // Stopping while opening ends the run before it records anything.
@@ -165,14 +166,14 @@ TEST_F(RecordMaster, PauseResumeAndStopInEveryOrderTheMasterAllows) {
   second->SetFormat(1, 16000, 16);
   ASSERT_TRUE(master->Setup(0, folder.WFile(L"stopped.wav"), second));
   ASSERT_TRUE(master->Start());
-  EXPECT_FALSE(master->StopWithReason(0, kStopByOwner));  // does not wait
+  EXPECT_FALSE(master->StopWithReason(0, StopReason::ByOwner));  // does not wait
   second->gate.Set();
   EXPECT_EQ(log.Until(M::Closed), (std::vector<Notice>{N(M::Opening, M::Closed), N(M::Stopping, M::Opening),
                                                         N(M::Closed, M::Stopping)}));
-  EXPECT_EQ(master->GetStopReason(), kStopByOwner);
+  EXPECT_EQ(master->GetStopReason(), StopReason::ByOwner);
 }
 
-TEST_F(RecordMaster, ExistingFileStopsWithReason31AfterRunningAndIsLeftAlone) {
+TEST_F(CRecWaveInTest, ExistingFileStopsWithReason31AfterRunningAndIsLeftAlone) {
   TempFolder folder;
   WriteBytes(folder.File("taken.wav"), "someone else's file");
   RefPtr<CRecWaveIn> master = Create<CRecWaveIn>();
@@ -183,12 +184,12 @@ TEST_F(RecordMaster, ExistingFileStopsWithReason31AfterRunningAndIsLeftAlone) {
   EXPECT_EQ(log.Until(M::Closed),
             (std::vector<Notice>{N(M::Opening, M::Closed), N(M::Running, M::Opening), N(M::Stopping, M::Running),
                                  N(M::Closed, M::Stopping)}));
-  EXPECT_EQ(master->GetStopReason(), kStopFileOpen);
+  EXPECT_EQ(master->GetStopReason(), StopReason::FileOpen);
   EXPECT_EQ(ReadBytes(folder.File("taken.wav")), "someone else's file");
   EXPECT_EQ(master->GetDevice()->BufferCount(), 0u);
 }
 
-TEST_F(RecordMaster, DeviceThatRefusesTheFormatOrWillNotOpenGives91) {
+TEST_F(CRecWaveInTest, DeviceThatRefusesTheFormatOrWillNotOpenGives91) {
   TempFolder folder;
   VirtualWaveDevice narrow = CounterInput(1.0);
   narrow.formats = WAVE_FORMAT_1M08;
@@ -203,42 +204,63 @@ TEST_F(RecordMaster, DeviceThatRefusesTheFormatOrWillNotOpenGives91) {
   ASSERT_TRUE(master->Setup(0, folder.WFile(L"a.wav"), Wav(2, 44100, 16)));
   ASSERT_TRUE(master->Start());
   EXPECT_EQ(log.Until(M::Closed), failed);
-  EXPECT_EQ(master->GetStopReason(), kStopDeviceFailure);
+  EXPECT_EQ(master->GetStopReason(), StopReason::DeviceFailure);
 
   ASSERT_TRUE(master->Setup(1, folder.WFile(L"b.wav"), Wav(1, 11025, 8)));
   ASSERT_TRUE(master->Start());
   EXPECT_EQ(log.Until(M::Closed), failed);
-  EXPECT_EQ(master->GetStopReason(), kStopDeviceFailure);
+  EXPECT_EQ(master->GetStopReason(), StopReason::DeviceFailure);
 
   ASSERT_TRUE(master->Setup(7, folder.WFile(L"c.wav"), Wav(1, 11025, 8)));  // no such device
   ASSERT_TRUE(master->Start());
   EXPECT_EQ(log.Until(M::Closed), failed);
-  EXPECT_EQ(master->GetStopReason(), kStopDeviceFailure);
+  EXPECT_EQ(master->GetStopReason(), StopReason::DeviceFailure);
 
   // Bad set-ups are refused before anything starts.
   EXPECT_FALSE(master->Setup(0, L"", Wav(1, 8000, 16)));
   EXPECT_FALSE(master->Setup(0, folder.WFile(L"d.wav"), nullptr));
 }
 
-TEST_F(RecordMaster, AFailureIsNotHiddenByTheOwnersStopAndAClosedRunStaysClosed) {
+TEST_F(CRecWaveInTest, AFailureIsNotHiddenByTheOwnersStopAndAClosedRunStaysClosed) {
   TempFolder folder;
   RefPtr<CRecWaveIn> master = Create<CRecWaveIn>();
   NoticeLog log(master.Get());
   ASSERT_TRUE(master->Setup(0, folder.WFile(L"f.wav"), Wav(1, 8000, 16)));
   ASSERT_TRUE(master->Start());
   ASSERT_TRUE(master->WaitForState(M::Running, 5000, 1));
-  master->Inbox()->Post(MakeMessage<MessageKind::Abort>(nullptr, kStopFileWrite));
+  master->Inbox()->Post(MakeAbortMessage(StopReason::FileWrite));
   master->Close();  // the user presses stop while the failure is handled
   ASSERT_TRUE(master->WaitForState(M::Closed, 5000, 1));
-  EXPECT_EQ(master->GetStopReason(), kStopFileWrite);
+  EXPECT_EQ(master->GetStopReason(), StopReason::FileWrite);
   // A stop that arrives after the run has closed changes nothing.
-  EXPECT_FALSE(master->StopWithReason(0, kStopByOwner));
+  EXPECT_FALSE(master->StopWithReason(0, StopReason::ByOwner));
   EXPECT_TRUE(master->IsState(M::Closed));
-  EXPECT_EQ(master->GetStopReason(), kStopFileWrite);
+  EXPECT_EQ(master->GetStopReason(), StopReason::FileWrite);
   EXPECT_EQ(log.Until(M::Closed).back(), N(M::Closed, M::Stopping));
 }
 
-TEST_F(RecordMaster, AFailedWriteEndsTheRecordingInsteadOfWaitingForTheLostBuffers) {
+TEST_F(CRecWaveInTest, ARunClosedByAFailureRefusesAnyLaterStopAndTracesTheAbort) {
+  TempFolder folder;
+  WriteBytes(folder.File("taken.wav"), "someone else's file");
+  RefPtr<CRecWaveIn> master = Create<CRecWaveIn>();
+  NoticeLog log(master.Get());
+  TraceCapture trace;
+  ASSERT_TRUE(master->Setup(0, folder.WFile(L"taken.wav"), Wav(1, 8000, 16)));
+  ASSERT_TRUE(master->Start());
+  ASSERT_EQ(log.Until(M::Closed).back(), N(M::Closed, M::Stopping));
+  ASSERT_EQ(master->GetStopReason(), StopReason::FileOpen);
+  EXPECT_TRUE(trace.Contains("Master::OnAbort - 0000001fh"));
+  ASSERT_TRUE(WaitUntil([&] { return !master->IsRunning(); }));
+  for (StopReason late : {StopReason::ByOwner, StopReason::FileWrite}) {
+    EXPECT_FALSE(master->StopWithReason(0, late));
+    EXPECT_TRUE(master->IsState(M::Closed));
+    EXPECT_EQ(master->GetStopReason(), StopReason::FileOpen);
+  }
+  EXPECT_FALSE(master->Close());
+  EXPECT_TRUE(log.Until(M::Closed, 20).empty());
+}
+
+TEST_F(CRecWaveInTest, AFailedWriteEndsTheRecordingInsteadOfWaitingForTheLostBuffers) {
   TempFolder folder;
   Program(CounterInput(0));  // unpaced: the limit is reached at once
   RefPtr<CRecWaveIn> master = Create<CRecWaveIn>();
@@ -256,12 +278,12 @@ TEST_F(RecordMaster, AFailedWriteEndsTheRecordingInsteadOfWaitingForTheLostBuffe
   setrlimit(RLIMIT_FSIZE, &old);
   signal(SIGXFSZ, oldHandler);
   ASSERT_TRUE(closed) << "state " << static_cast<int>(master->GetState());
-  EXPECT_EQ(master->GetStopReason(), kStopFileWrite);
+  EXPECT_EQ(master->GetStopReason(), StopReason::FileWrite);
   EXPECT_TRUE(WaitUntil([&] { return !master->IsRunning(); }));
   EXPECT_EQ(master->GetDevice()->BufferCount(), 0u);
 }
 
-TEST_F(RecordMaster, HundredsOfStartStopCyclesLeakNothing) {
+TEST_F(CRecWaveInTest, HundredsOfStartStopCyclesLeakNothing) {
   TempFolder folder;
   Program(CounterInput(4.0));
   RefPtr<CRecWaveIn> master = Create<CRecWaveIn>();
@@ -272,7 +294,7 @@ TEST_F(RecordMaster, HundredsOfStartStopCyclesLeakNothing) {
     ASSERT_TRUE(master->Start()) << cycle;
     ASSERT_TRUE(master->WaitForState(M::Running, 5000, 1)) << cycle;
     ASSERT_TRUE(master->Close()) << cycle;
-    ASSERT_EQ(master->GetStopReason(), kStopByOwner);
+    ASSERT_EQ(master->GetStopReason(), StopReason::ByOwner);
     if (cycle == 0) {
       buffers = AudioBuffer::LiveCount();
       messages = GraphMessage::LiveCount();
@@ -309,10 +331,10 @@ std::vector<int16_t> Samples(const std::string& wav) {
   return out;
 }
 
-class CompressedRecording : public RecordMaster {
+class CRecWaveInCompressedTest : public CRecWaveInTest {
  protected:
   void SetUp() override {
-    RecordMaster::SetUp();
+    CRecWaveInTest::SetUp();
     m_tone.signal = VirtualSignal::Sine;
     m_tone.frequency = 440;
     m_tone.amplitude = 0.5;
@@ -327,7 +349,7 @@ class CompressedRecording : public RecordMaster {
     EXPECT_TRUE(master->WaitForState(M::Running, 5000, 1));
     EXPECT_TRUE(WaitUntil([&] { return master->GetPosition() >= 2000 || !master->IsState(M::Running); }));
     master->Close();
-    EXPECT_EQ(master->GetStopReason(), kStopByOwner);
+    EXPECT_EQ(master->GetStopReason(), StopReason::ByOwner);
     return Backend().Stats(WaveDirection::Input, 0).frames;
   }
   bool Shell(const TempFolder& folder, const std::string& command) {
@@ -337,7 +359,7 @@ class CompressedRecording : public RecordMaster {
   VirtualWaveDevice m_tone;
 };
 
-TEST_F(CompressedRecording, VorbisRecordingDecodesToTheRecordedSineSampleBySample) {
+TEST_F(CRecWaveInCompressedTest, VorbisRecordingDecodesToTheRecordedSineSampleBySample) {
   TempFolder folder;
   RefPtr<VorbisEncoder> vorbis = Create<VorbisEncoder>();
   vorbis->SetFormat(1, 44100, 16);
@@ -358,7 +380,7 @@ TEST_F(CompressedRecording, VorbisRecordingDecodesToTheRecordedSineSampleBySampl
   EXPECT_GT(10 * std::log10(signal / noise), 20.0) << "signal-to-noise ratio in dB";
 }
 
-TEST_F(CompressedRecording, SpeexRecordingDecodesToTheRecordedToneAtItsLevelAndLength) {
+TEST_F(CRecWaveInCompressedTest, SpeexRecordingDecodesToTheRecordedToneAtItsLevelAndLength) {
   TempFolder folder;
   RefPtr<SpeexEncoder> speex = Create<SpeexEncoder>();
   speex->SetFormat(1, 32000, 16);

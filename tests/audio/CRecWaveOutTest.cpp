@@ -9,10 +9,10 @@
 #include "audio/GraphTestSupport.h"
 #include "codec/PlaybackFilterChoice.h"
 #include "codec/WaveFileSource.h"
-#include "core/TextObject.h"
 #include "platform/Unicode.h"
 #include "platform/ManualResetEvent.h"
 #include "support/TempFolder.h"
+#include "support/TraceCapture.h"
 
 namespace talvinor {
 namespace {
@@ -43,7 +43,7 @@ class ProbeFilter : public PlaybackFilter {
   void Process(uint8_t*, uint32_t bytes, const WaveFormat&) override { processedBytes += bytes; }
 };
 
-class PlaybackMaster : public ::testing::Test {
+class CRecWaveOutTest : public ::testing::Test {
  protected:
   void SetUp() override {
     SetWaveBackend(WaveBackendKind::Virtual);
@@ -99,7 +99,7 @@ std::string Filtered(std::string pcm, const WaveFormat& format, FilterChoice cho
   return pcm;
 }
 
-TEST_F(PlaybackMaster, PlaysAWavFileExactlyAndThroughEachFilterChoice) {
+TEST_F(CRecWaveOutTest, PlaysAWavFileExactlyAndThroughEachFilterChoice) {
   // Known samples at the start: 4000 and 20000 under the first boost become
   // 8000 and 24256; full scale stays.
   std::string pcm = m_pcm;
@@ -118,7 +118,7 @@ TEST_F(PlaybackMaster, PlaysAWavFileExactlyAndThroughEachFilterChoice) {
     ASSERT_TRUE(master->Start());
     EXPECT_EQ(log.Until(M::Closed), (std::vector<Notice>{N(M::Opening, M::Closed), N(M::Running, M::Opening),
                                                          N(M::Draining, M::Running), N(M::Closed, M::Draining)}));
-    EXPECT_EQ(master->GetStopReason(), kStopEndOfStream);
+    EXPECT_EQ(master->GetStopReason(), StopReason::EndOfStream);
     std::string played = Played();
     ASSERT_EQ(played.size(), pcm.size());
     EXPECT_TRUE(played == Filtered(pcm, EngineFormat(1, kRate, 16), static_cast<FilterChoice>(choice)));
@@ -133,7 +133,7 @@ TEST_F(PlaybackMaster, PlaysAWavFileExactlyAndThroughEachFilterChoice) {
   EXPECT_EQ(master->GetPosition(), 0u);
 }
 
-TEST_F(PlaybackMaster, EightBitSoundPassesEveryFilterUnchanged) {
+TEST_F(CRecWaveOutTest, EightBitSoundPassesEveryFilterUnchanged) {
   std::string pcm;
   for (uint32_t i = 0; i < 20000; ++i) pcm.push_back(static_cast<char>(i * 7));
   WriteBytes(m_folder.File("8bit.wav"), WavBytes(pcm, 2, 11025, 8));
@@ -142,18 +142,18 @@ TEST_F(PlaybackMaster, EightBitSoundPassesEveryFilterUnchanged) {
   ASSERT_TRUE(Setup(master.Get(), "8bit.wav", EndOfStreamAction::Close));
   ASSERT_TRUE(master->Start());
   ASSERT_TRUE(master->WaitForState(M::Closed, 5000, 1));
-  EXPECT_EQ(master->GetStopReason(), kStopEndOfStream);
+  EXPECT_EQ(master->GetStopReason(), StopReason::EndOfStream);
   EXPECT_TRUE(Played() == pcm);
 }
 
-TEST_F(PlaybackMaster, EndOfStreamWithFlagBit0StaysPausedAtTheEndWithTheDeviceOpen) {
+TEST_F(CRecWaveOutTest, EndOfStreamWithFlagBit0StaysPausedAtTheEndWithTheDeviceOpen) {
   RefPtr<CRecWaveOut> master = Create<CRecWaveOut>();
   NoticeLog log(master.Get(), kWmPlayNotify);
   ASSERT_TRUE(master->Setup(0, m_folder.WFile(L"play.wav"), Create<WaveFileSource>()));  // sets bit 0
   ASSERT_TRUE(master->Start());
   EXPECT_EQ(log.Until(M::Paused), (std::vector<Notice>{N(M::Opening, M::Closed), N(M::Running, M::Opening),
                                                        N(M::EndPausing, M::Running), N(M::Paused, M::EndPausing)}));
-  EXPECT_EQ(master->GetStopReason(), kStopEndOfStream);
+  EXPECT_EQ(master->GetStopReason(), StopReason::EndOfStream);
   EXPECT_TRUE(master->GetDevice()->IsOpen());
   EXPECT_FALSE(master->GetDevice()->IsPaused());
   EXPECT_EQ(master->GetPosition(), kSeconds * 1000);
@@ -170,11 +170,11 @@ TEST_F(PlaybackMaster, EndOfStreamWithFlagBit0StaysPausedAtTheEndWithTheDeviceOp
 
   EXPECT_TRUE(master->Close());
   EXPECT_EQ(log.Until(M::Closed), (std::vector<Notice>{N(M::Stopping, M::Paused), N(M::Closed, M::Stopping)}));
-  EXPECT_EQ(master->GetStopReason(), kStopByOwner);
+  EXPECT_EQ(master->GetStopReason(), StopReason::ByOwner);
   EXPECT_FALSE(master->GetDevice()->IsOpen());
 }
 
-TEST_F(PlaybackMaster, SeekWhilePausedShowsTheTargetAndPlaysOnFromItAlsoPastTheEnd) {
+TEST_F(CRecWaveOutTest, SeekWhilePausedShowsTheTargetAndPlaysOnFromItAlsoPastTheEnd) {
   Output(4.0);
   // Long enough that the source, which reads 2 s ahead, has not reached the
   // end at the second pause.
@@ -223,7 +223,7 @@ TEST_F(PlaybackMaster, SeekWhilePausedShowsTheTargetAndPlaysOnFromItAlsoPastTheE
   EXPECT_TRUE(master->Close());
 }
 
-TEST_F(PlaybackMaster, CloseWhileDrainingKeepsTheEndOfStreamReason) {
+TEST_F(CRecWaveOutTest, CloseWhileDrainingKeepsTheEndOfStreamReason) {
   Output(1.0);
   WriteBytes(m_folder.File("short.wav"), WavBytes(m_pcm.substr(0, Bytes(800)), 1, kRate, 16));
   RefPtr<CRecWaveOut> master = Create<CRecWaveOut>();
@@ -236,11 +236,11 @@ TEST_F(PlaybackMaster, CloseWhileDrainingKeepsTheEndOfStreamReason) {
   master->Close();
   ASSERT_TRUE(master->WaitForState(M::Closed, 5000, 1));
   EXPECT_EQ(log.Until(M::Closed), (std::vector<Notice>{N(M::Closed, M::Draining)}));
-  EXPECT_EQ(master->GetStopReason(), kStopEndOfStream);
+  EXPECT_EQ(master->GetStopReason(), StopReason::EndOfStream);
   EXPECT_TRUE(Played() == m_pcm.substr(0, Bytes(800)));
 }
 
-TEST_F(PlaybackMaster, FailuresStopWithTheirReasons) {
+TEST_F(CRecWaveOutTest, FailuresStopWithTheirReasons) {
   RefPtr<CRecWaveOut> master = Create<CRecWaveOut>();
   NoticeLog log(master.Get(), kWmPlayNotify);
   const std::vector<Notice> failed = {N(M::Opening, M::Closed), N(M::Stopping, M::Opening), N(M::Closed, M::Stopping)};
@@ -250,25 +250,46 @@ TEST_F(PlaybackMaster, FailuresStopWithTheirReasons) {
     EXPECT_EQ(log.Until(M::Closed), failed) << file;
     return master->GetStopReason();
   };
-  EXPECT_EQ(run("missing.wav"), kStopFileOpen);
+  EXPECT_EQ(run("missing.wav"), StopReason::FileOpen);
   WriteBytes(m_folder.File("noise.wav"), std::string(4096, '\x55'));
-  EXPECT_EQ(run("noise.wav"), kStopMalformedStream);
+  EXPECT_EQ(run("noise.wav"), StopReason::MalformedStream);
   WriteBytes(m_folder.File("empty.wav"), "");
-  EXPECT_EQ(run("empty.wav"), kStopSetupFailure);
+  EXPECT_EQ(run("empty.wav"), StopReason::SetupFailure);
   Output(0, WAVERR_BADFORMAT);
-  EXPECT_EQ(run("play.wav"), kStopDeviceFailure);
+  EXPECT_EQ(run("play.wav"), StopReason::DeviceFailure);
   EXPECT_FALSE(master->GetDevice()->IsOpen());
   EXPECT_TRUE(Played().empty());
   EXPECT_FALSE(master->Setup(0, L"", Create<WaveFileSource>()));
   EXPECT_FALSE(master->Setup(0, m_folder.WFile(L"play.wav"), nullptr));
 }
 
-TEST_F(PlaybackMaster, FiltersChangeOnlyInStatesThatAllowItAndArePreparedWithTheFormat) {
+TEST_F(CRecWaveOutTest, ARunClosedByAFailureRefusesAnyLaterStopAndKeepsItsReason) {
+  RefPtr<CRecWaveOut> master = Create<CRecWaveOut>();
+  NoticeLog log(master.Get(), kWmPlayNotify);
+  TraceCapture trace;
+  ASSERT_TRUE(Setup(master.Get(), "missing.wav", EndOfStreamAction::Close));
+  ASSERT_TRUE(master->Start());
+  ASSERT_EQ(log.Until(M::Closed).back(), N(M::Closed, M::Stopping));
+  ASSERT_EQ(master->GetStopReason(), StopReason::FileOpen);
+  EXPECT_TRUE(trace.Contains("Master::OnAbort - 0000001fh"));
+  ASSERT_TRUE(WaitUntil([&] { return !master->IsRunning(); }));
+  for (StopReason late : {StopReason::ByOwner, StopReason::EndOfStream, StopReason::FileRead}) {
+    EXPECT_FALSE(master->StopWithReason(0, late));
+    EXPECT_TRUE(master->IsState(M::Closed));
+    EXPECT_EQ(master->GetStopReason(), StopReason::FileOpen);
+  }
+  EXPECT_FALSE(master->Close());
+  EXPECT_FALSE(master->Pause());
+  EXPECT_FALSE(master->Resume());
+  EXPECT_TRUE(log.Until(M::Closed, 20).empty());
+}
+
+TEST_F(CRecWaveOutTest, FiltersChangeOnlyInStatesThatAllowItAndArePreparedWithTheFormat) {
   Output(2.0);
   RefPtr<CRecWaveOut> master = Create<CRecWaveOut>();
   RefPtr<ProbeFilter> stored = Create<ProbeFilter>();
   RefPtr<ProbeFilter> late = Create<ProbeFilter>();
-  EXPECT_FALSE(master->AddFilter(Create<TextObject>(L"not a filter")));
+  EXPECT_FALSE(master->AddFilter(nullptr));
   ASSERT_TRUE(master->AddFilter(stored));  // while Closed: only stored
   EXPECT_EQ(stored->prepared, 0);
 
@@ -291,7 +312,7 @@ TEST_F(PlaybackMaster, FiltersChangeOnlyInStatesThatAllowItAndArePreparedWithThe
   EXPECT_EQ(master->GetFilterCount(), 0u);
 }
 
-TEST_F(PlaybackMaster, HundredsOfStartStopCyclesLeakNothing) {
+TEST_F(CRecWaveOutTest, HundredsOfStartStopCyclesLeakNothing) {
   Output(4.0);
   RefPtr<CRecWaveOut> master = Create<CRecWaveOut>();
   int32_t buffers = 0, messages = 0, components = 0;
@@ -300,7 +321,7 @@ TEST_F(PlaybackMaster, HundredsOfStartStopCyclesLeakNothing) {
     ASSERT_TRUE(master->Start()) << cycle;
     ASSERT_TRUE(master->WaitForState(M::Running, 5000, 1)) << cycle;
     ASSERT_TRUE(master->Close()) << cycle;
-    ASSERT_EQ(master->GetStopReason(), kStopByOwner);
+    ASSERT_EQ(master->GetStopReason(), StopReason::ByOwner);
     if (cycle == 0) {
       buffers = AudioBuffer::LiveCount();
       messages = GraphMessage::LiveCount();

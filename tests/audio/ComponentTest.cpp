@@ -23,10 +23,10 @@ using S = ComponentState;
 class ScriptedComponent : public AudioComponent {
  public:
   using AudioComponent::Inbox;
-  uint32_t SetupStep() override {
+  StopReason SetupStep() override {
     setups.fetch_add(1);
     while (!gateOpen.load() && !IsStopRequested()) WaitForWakeUnless([this] { return gateOpen.load(); }, 1000);
-    return setupCode.load();
+    return StopReasonFromCode(setupCode.load());
   }
   void ProcessStep() override {
     if (RefPtr<GraphMessage> m = Inbox()->Pop()) {
@@ -98,6 +98,25 @@ TEST(ComponentTest, RunGoesThroughSetupProcessingAndFinishing) {
   EXPECT_EQ(c->setups.load(), 2);
 }
 
+TEST(ComponentTest, AStopThatComesAfterARunHasEndedDoesNotEndTheNextRun) {
+  ProbeQueue peer;
+  RefPtr<ScriptedComponent> c = Create<ScriptedComponent>();
+  ASSERT_TRUE(c->Connect(peer.queue));
+  ASSERT_TRUE(WaitUntil([&] { return c->GetState() == S::Running; }));
+  EXPECT_TRUE(c->Close());
+  // A master that still saw the thread running stops it once more.
+  c->Stop(0);
+  ASSERT_TRUE(c->Connect(peer.queue));
+  ASSERT_TRUE(WaitUntil([&] { return c->GetState() == S::Running; }));
+  EXPECT_TRUE(c->IsRunning());
+  c->Inbox()->Post(MakeMessage<MessageKind::SourceInput>(nullptr, 7));
+  RefPtr<GraphMessage> echoed = peer.NextOf(MessageKind::SourceInput);
+  ASSERT_TRUE(echoed);
+  EXPECT_EQ(echoed->First(), 7u);
+  EXPECT_TRUE(c->Close());
+  EXPECT_EQ(c->setups.load(), 2);
+}
+
 TEST(ComponentTest, PauseIsRefusedUntilRunningThenPausesAndResumes) {
   ProbeQueue peer;
   RefPtr<ScriptedComponent> c = Create<ScriptedComponent>();
@@ -147,7 +166,7 @@ TEST(ComponentTest, FailedSetupAbortsReportsCodeAndIdlesUntilStopped) {
 TEST(ComponentTest, AbortOutsideRunOnlyReports) {
   ProbeQueue peer;
   RefPtr<ScriptedComponent> c = Create<ScriptedComponent>();
-  c->Abort(11);  // no peer: nothing to report to, state stays Idle
+  c->Abort(StopReason::EncoderFailure);  // no peer: nothing to report to, state stays Idle
   EXPECT_EQ(c->GetState(), S::Idle);
   EXPECT_FALSE(c->GetAbortFlag());
   EXPECT_EQ(peer.queue->Count(), 0u);
@@ -188,7 +207,7 @@ TEST(ComponentTest, EncoderFormatPoolAndRefusalsOutsideARun) {
   ASSERT_TRUE(encoder->SetFormat(2, 22050, 16));
   WaveFormat f;
   encoder->GetFormat(&f);
-  EXPECT_EQ(f, MakePcmFormat(2, 22050, 16));
+  EXPECT_EQ(f, PcmWaveFormat(2, 22050, 16));
   EXPECT_EQ(f.blockAlign, 4);
   EXPECT_EQ(f.avgBytesPerSec, 88200u);
   // Not running: QueueInput is refused and releases what it was given.

@@ -10,11 +10,13 @@
 #include "audio/NullSource.h"
 #include "platform/window/HeadlessMessageQueue.h"
 #include "support/TempFolder.h"
+#include "support/TraceCapture.h"
 
 namespace talvinor {
 namespace {
 
 using testing::TempFolder;
+using testing::TraceCapture;
 using testing::WaitUntil;
 
 // A source that announces its format at once and then does what the test asks.
@@ -24,10 +26,10 @@ class ScriptedSource : public AudioSource {
   std::atomic<bool> sendPcmAndEnd{false};
 
  protected:
-  uint32_t SetupStep() override {
-    SetFormatLocked(MakePcmFormat(1, 8000, 16));
+  StopReason SetupStep() override {
+    SetFormatLocked(PcmWaveFormat(1, 8000, 16));
     SendFormatReady();
-    return 0;
+    return StopReason::None;
   }
   void ProcessStep() override {
     if (formatAgain.exchange(false)) SendFormatReady();
@@ -77,7 +79,7 @@ TEST(ConvertMasterTest, SetupIsRefusedWithoutPathsOrComponentsAndWhileRunning) {
   EXPECT_FALSE(f.master->Setup(L"/tmp/a", Create<NullSource>(), L"/tmp/x", encoder));
   EXPECT_EQ(f.master->GetSource(), RefPtr<AudioSource>(f.source));
   EXPECT_TRUE(f.master->Close());
-  EXPECT_EQ(f.master->GetStopReason(), kStopByOwner);
+  EXPECT_EQ(f.master->GetStopReason(), StopReason::ByOwner);
 }
 
 TEST(ConvertMasterTest, FormatReadyWhileRunningStopsWithReasonTen) {
@@ -86,11 +88,11 @@ TEST(ConvertMasterTest, FormatReadyWhileRunningStopsWithReasonTen) {
   ASSERT_TRUE(f.master->WaitForState(MasterState::Running, 5000, 1));
   WaveFormat format;
   f.master->GetFormat(&format);
-  EXPECT_EQ(format, MakePcmFormat(1, 8000, 16));
+  EXPECT_EQ(format, PcmWaveFormat(1, 8000, 16));
   f.source->formatAgain.store(true);
   f.source->Wake();
   ASSERT_TRUE(f.master->WaitForState(MasterState::Closed, 10000, 1));
-  EXPECT_EQ(f.master->GetStopReason(), kStopBadState);
+  EXPECT_EQ(f.master->GetStopReason(), StopReason::BadState);
 }
 
 TEST(ConvertMasterTest, CloseWhileDrainingReplacesEndOfStreamWithReasonOne) {
@@ -101,11 +103,11 @@ TEST(ConvertMasterTest, CloseWhileDrainingReplacesEndOfStreamWithReasonOne) {
   f.source->Wake();
   // The encoder never takes its input, so the drain cannot finish.
   ASSERT_TRUE(f.master->WaitForState(MasterState::Draining, 5000, 1));
-  EXPECT_EQ(f.master->GetStopReason(), kStopEndOfStream);
+  EXPECT_EQ(f.master->GetStopReason(), StopReason::EndOfStream);
   EXPECT_EQ(f.master->GetPosition(), 0u);
   f.master->Close();
   ASSERT_TRUE(f.master->WaitForState(MasterState::Closed, 10000, 1));
-  EXPECT_EQ(f.master->GetStopReason(), kStopByOwner);
+  EXPECT_EQ(f.master->GetStopReason(), StopReason::ByOwner);
   // Notices: Opening, Running, Draining, Stopping, Closed.
   std::vector<uint32_t> states;
   while (auto m = f.window.TakeMessage(kWmConvertNotify, 100)) states.push_back(m->wParam & 0xFFFF);
@@ -120,7 +122,36 @@ TEST(ConvertMasterTest, AnEmptyInputFileCannotOpenTheSourceAndStopsWithReasonTwe
                               Create<NullEncoder>()));
   ASSERT_TRUE(f.master->Start());
   ASSERT_TRUE(f.master->WaitForState(MasterState::Closed, 10000, 1));
-  EXPECT_EQ(f.master->GetStopReason(), kStopSetupFailure);
+  EXPECT_EQ(f.master->GetStopReason(), StopReason::SetupFailure);
+}
+
+TEST(ConvertMasterTest, ARunClosedByAFailureRefusesAnyLaterStopAndKeepsItsReason) {
+  Fixture f;
+  TraceCapture trace;
+  ASSERT_TRUE(f.master->Setup(f.folder.WFile(L"missing.bin"), f.source, f.folder.WFile(L"out.bin"),
+                              Create<NullEncoder>()));
+  ASSERT_TRUE(f.master->Start());
+  ASSERT_TRUE(f.master->WaitForState(MasterState::Closed, 10000, 1));
+  ASSERT_EQ(f.master->GetStopReason(), StopReason::FileOpen);
+  EXPECT_TRUE(trace.Contains("Master::OnAbort - 0000001fh"));
+  ASSERT_TRUE(WaitUntil([&] { return !f.master->IsRunning(); }));
+  while (f.window.TakeMessage(kWmConvertNotify, 0)) {
+  }
+  for (StopReason late : {StopReason::ByOwner, StopReason::EndOfStream, StopReason::FileWrite}) {
+    EXPECT_FALSE(f.master->StopWithReason(0, late));
+    EXPECT_TRUE(f.master->IsState(MasterState::Closed));
+    EXPECT_EQ(f.master->GetStopReason(), StopReason::FileOpen);
+  }
+  EXPECT_FALSE(f.master->Close());
+  EXPECT_FALSE(f.window.TakeMessage(kWmConvertNotify, 20));
+  // The next run starts as usual; a conversion cannot be paused.
+  ASSERT_TRUE(f.Start(Create<StuckEncoder>()));
+  ASSERT_TRUE(f.master->WaitForState(MasterState::Running, 5000, 1));
+  EXPECT_EQ(f.master->GetStopReason(), StopReason::None);
+  EXPECT_FALSE(f.master->Pause());
+  EXPECT_TRUE(f.master->IsState(MasterState::Running));
+  EXPECT_TRUE(f.master->Close());
+  EXPECT_EQ(f.master->GetStopReason(), StopReason::ByOwner);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "audio/Master.h"
 #include "platform/window/HeadlessMessageQueue.h"
 #include "platform/wave/VirtualWaveBackend.h"
+#include "support/StopReasonPrint.h"
 
 namespace talvinor::testing {
 
@@ -44,10 +45,10 @@ inline Notice N(MasterState to, MasterState from) { return {static_cast<uint32_t
 
 // The two spellings of one PCM format: the engine's and the wave layer's.
 inline WaveFormat EngineFormat(uint16_t channels, uint32_t rate, uint16_t bits) {
-  return talvinor::MakePcmFormat(channels, rate, bits);
+  return talvinor::PcmWaveFormat(channels, rate, bits);
 }
 inline WAVEFORMATEX DeviceFormat(uint32_t rate, uint16_t channels, uint16_t bits) {
-  return talvinor::MakePcmFormat(rate, channels, bits);
+  return talvinor::PcmWaveFormatEx(channels, rate, bits);
 }
 
 inline void AppendLe(std::string& s, uint32_t v, int bytes) {

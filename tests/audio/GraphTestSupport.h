@@ -6,6 +6,7 @@
 #include "core/EventObject.h"
 #include "audio/MessageQueue.h"
 #include "platform/Clock.h"
+#include "support/StopReasonPrint.h"
 #include "support/WaitUntil.h"
 
 namespace talvinor::testing {

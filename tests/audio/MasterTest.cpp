@@ -14,24 +14,13 @@ namespace {
 using testing::WaitUntil;
 using M = MasterState;
 
-// A master that opens at once, runs until stopped and stops on Abort, as the
-// concrete masters do.
+// A master that opens at once and runs until stopped, with the lifecycle
+// every concrete master shares.
 class LoopMaster : public Master {
- public:
-  uint32_t Run() override {
-    SetState(M::Opening);
-    SetStateIf(M::Opening, M::Running);
-    for (;;) {
-      if (RefPtr<GraphMessage> m = Inbox()->Pop()) {
-        if (m->Kind() == MessageKind::Abort) StopWithReason(0, m->First());
-      } else {
-        WaitForMessage(IsState(M::Running) ? 1000 : 3);
-      }
-      if (IsState(M::Stopping)) break;
-    }
-    Inbox()->Clear();
-    SetState(M::Closed);
-    return 0;
+ protected:
+  StepResult Step(MasterState state) override {
+    if (state == M::Opening) SetStateIf(M::Opening, M::Running);
+    return state == M::Stopping ? StepResult::Finished : StepResult::Continue;
   }
 };
 
@@ -55,7 +44,7 @@ TEST(MasterTest, EveryStateChangeIsPostedWithNewAndOldState) {
   EXPECT_FALSE(master->Start());
   ASSERT_TRUE(master->WaitForState(M::Running, 5000, 1));
   EXPECT_TRUE(master->Close());
-  EXPECT_EQ(master->GetStopReason(), kStopByOwner);
+  EXPECT_EQ(master->GetStopReason(), StopReason::ByOwner);
   EXPECT_TRUE(master->IsState(M::Closed));
   using P = std::pair<uint32_t, uint32_t>;
   EXPECT_EQ(Notices(window, 4), (std::vector<P>{{1, 5}, {2, 1}, {3, 2}, {5, 3}}));
@@ -71,11 +60,11 @@ TEST(MasterTest, AbortCodeBecomesTheStopReasonAndNextRunStartsClean) {
   ASSERT_TRUE(master->WaitForState(M::Running, 5000, 1));
   master->Inbox()->Post(MakeMessage<MessageKind::Abort>(nullptr, 33));
   ASSERT_TRUE(master->WaitForState(M::Closed, 5000, 1));
-  EXPECT_EQ(master->GetStopReason(), 33u);
+  EXPECT_EQ(master->GetStopReason(), StopReasonFromCode(33));
   ASSERT_TRUE(WaitUntil([&] { return !master->IsRunning(); }));
   ASSERT_TRUE(master->Start());
   ASSERT_TRUE(master->WaitForState(M::Running, 5000, 1));
-  EXPECT_EQ(master->GetStopReason(), kStopNone);
+  EXPECT_EQ(master->GetStopReason(), StopReason::None);
   EXPECT_TRUE(master->Close());
 }
 
@@ -90,7 +79,7 @@ TEST(MasterTest, WaitForStateGivesUpAfterTimeout) {
 TEST(MasterTest, FormatAndNamesAreCopiedOut) {
   RefPtr<LoopMaster> master = Create<LoopMaster>();
   EXPECT_FALSE(master->GetFormat(nullptr));
-  WaveFormat f = MakePcmFormat(1, 8000, 16);
+  WaveFormat f = PcmWaveFormat(1, 8000, 16);
   EXPECT_TRUE(master->GetFormat(&f));
   EXPECT_EQ(f, WaveFormat{});
   EXPECT_EQ(master->Pause(), false);

@@ -19,7 +19,7 @@ using namespace testing;
 
 // The Ogg sources played by the playback master on a virtual output device
 // that takes the sound as fast as it comes and keeps it.
-class OggDevicePlayback : public ::testing::Test {
+class OggDevicePlaybackTest : public ::testing::Test {
  protected:
   void SetUp() override {
     SetWaveBackend(WaveBackendKind::Virtual);
@@ -49,7 +49,7 @@ class OggDevicePlayback : public ::testing::Test {
     EXPECT_TRUE(master->SetEndOfStreamAction(EndOfStreamAction::Close));
     EXPECT_TRUE(master->Start());
     EXPECT_TRUE(master->WaitForState(MasterState::Closed, 20000, 2));
-    return master->GetStopReason();
+    return StopCode(master->GetStopReason());
   }
 
   TempFolder m_folder;
@@ -74,7 +74,7 @@ std::vector<int16_t> Filtered(std::vector<int16_t> pcm, const WaveFormat& format
   return pcm;
 }
 
-TEST_F(OggDevicePlayback, OggFilesPlayWholeThroughEachListeningAid) {
+TEST_F(OggDevicePlaybackTest, OggFilesPlayWholeThroughEachListeningAid) {
   std::string ogg = m_folder.File("speech.ogg");
   std::string spx = m_folder.File("speech.spx");
   std::string peer = m_folder.File("peer.spx");
@@ -97,7 +97,7 @@ TEST_F(OggDevicePlayback, OggFilesPlayWholeThroughEachListeningAid) {
     Decoded decoded = DecodeFile(c.file, m_folder.Path());
     ASSERT_EQ(decoded.reason, 2u);
     EXPECT_EQ(Play(c.file, c.source(), c.choice), 2u);
-    WaveFormat format = MakePcmFormat(decoded.pcm.channels, decoded.pcm.rate, 16);
+    WaveFormat format = PcmWaveFormat(decoded.pcm.channels, decoded.pcm.rate, 16);
     std::vector<int16_t> played = Played();
     EXPECT_EQ(played.size(), decoded.pcm.samples.size());
     EXPECT_TRUE(played == Filtered(decoded.pcm.samples, format, c.choice));

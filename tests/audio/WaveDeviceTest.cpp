@@ -10,7 +10,7 @@ namespace {
 
 using namespace testing;
 
-class WaveDeviceWrapper : public ::testing::Test {
+class WaveDeviceTest : public ::testing::Test {
  protected:
   void SetUp() override {
     SetWaveBackend(WaveBackendKind::Virtual);
@@ -23,7 +23,7 @@ class WaveDeviceWrapper : public ::testing::Test {
   void TearDown() override { VirtualWaveBackend::Instance().ResetToDefaults(); }
 };
 
-TEST_F(WaveDeviceWrapper, BuffersThatAreNotBackStayListedUntilFreedOrForced) {
+TEST_F(WaveDeviceTest, BuffersThatAreNotBackStayListedUntilFreedOrForced) {
   ProbeQueue inbox;
   RefPtr<WaveInDevice> device = Create<WaveInDevice>();
   const WaveFormat format = EngineFormat(1, 8000, 16);
@@ -66,7 +66,7 @@ TEST_F(WaveDeviceWrapper, BuffersThatAreNotBackStayListedUntilFreedOrForced) {
   EXPECT_FALSE(device->AddBuffer(b.Get()));
 }
 
-TEST_F(WaveDeviceWrapper, PositionKeepsCountingPastTheDevicesThirtyTwoBits) {
+TEST_F(WaveDeviceTest, PositionKeepsCountingPastTheDevicesThirtyTwoBits) {
   WaveDevice::PositionCounter counter;
   EXPECT_EQ(counter.Extend(TIME_BYTES, 0xFFFFF000u), 0xFFFFF000u);
   EXPECT_EQ(counter.Extend(TIME_BYTES, 0x00000800u), 0x100000800ull);  // wrapped

@@ -4,6 +4,7 @@
 
 #include "codec/StreamInfoReader.h"
 #include "codec/WavBuilder.h"
+#include "support/StopReasonPrint.h"
 #include "support/TempFolder.h"
 
 namespace talvinor {
@@ -31,17 +32,17 @@ TEST(ContentProbeTest, StreamInfoReportsFormatLengthOrTheReason) {
   // 75.5 s of 8000 Hz 16-bit mono.
   WriteFile(folder.File("a.wav"), SimpleWav(Pcm(8000 * 2 * 755 / 10), 1, 8000, 16));
   StreamInfo info;
-  ASSERT_EQ(ReadStreamInfo(folder.WFile(L"a.wav"), &info), 0u);
+  ASSERT_EQ(ReadStreamInfo(folder.WFile(L"a.wav"), &info), StopReason::None);
   EXPECT_EQ(info.sourceCode, 0x20023u);
-  EXPECT_EQ(info.format, MakePcmFormat(1, 8000, 16));
+  EXPECT_EQ(info.format, PcmWaveFormat(1, 8000, 16));
   EXPECT_EQ(info.lengthMs, 75500u);
   EXPECT_TRUE(info.tags.empty());
 
   WriteFile(folder.File("bad.wav"), Riff(Chunk("fmt ", FmtBody(1, 8000, 16))) + std::string(64, 'x'));
-  EXPECT_EQ(ReadStreamInfo(folder.WFile(L"bad.wav"), &info), 81u);
+  EXPECT_EQ(ReadStreamInfo(folder.WFile(L"bad.wav"), &info), StopReason::MalformedStream);
   WriteFile(folder.File("text.txt"), std::string(100, 't'));
-  EXPECT_EQ(ReadStreamInfo(folder.WFile(L"text.txt"), &info), 81u);
-  EXPECT_EQ(ReadStreamInfo(folder.WFile(L"missing.wav"), &info), 31u);
+  EXPECT_EQ(ReadStreamInfo(folder.WFile(L"text.txt"), &info), StopReason::MalformedStream);
+  EXPECT_EQ(ReadStreamInfo(folder.WFile(L"missing.wav"), &info), StopReason::FileOpen);
 }
 
 }  // namespace

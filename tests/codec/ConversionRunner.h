@@ -7,13 +7,14 @@
 #include "codec/WaveFileEncoder.h"
 #include "codec/WaveFileSource.h"
 #include "platform/window/HeadlessMessageQueue.h"
+#include "support/StopReasonPrint.h"
 
 namespace talvinor::testing {
 
 struct ConversionResult {
   bool started = false;
   bool closed = false;  // the Closed notice arrived in time
-  uint32_t reason = 0;
+  uint32_t reason = 0;  // the stop reason's code
   std::vector<uint32_t> states;  // new state of every notice, in order
 };
 
@@ -42,7 +43,7 @@ inline ConversionResult Convert(const std::wstring& from, const std::wstring& to
   }
   master->Wait(5000);
   master->SetNotify(0, 0, 0);
-  result.reason = master->GetStopReason();
+  result.reason = StopCode(master->GetStopReason());
   return result;
 }
 

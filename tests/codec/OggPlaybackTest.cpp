@@ -9,6 +9,7 @@
 #include "codec/SpeexFileSource.h"
 #include "codec/VorbisEncoder.h"
 #include "codec/VorbisFileSource.h"
+#include "codec/WaveFileSource.h"
 #include "platform/Clock.h"
 #include "support/TempFolder.h"
 
@@ -56,6 +57,10 @@ class PlaybackHarness {
       if (length != 0) maxPositionPastLength = std::max<int64_t>(maxPositionPastLength, int64_t{position} - length);
     }
     return true;
+  }
+  // Handles what is waiting without waiting for more.
+  void HandlePending() {
+    while (RefPtr<GraphMessage> message = m_inbox->Pop()) Handle(message.Get());
   }
 
   PcmData pcm;  // what arrived since the last device reset
@@ -189,6 +194,64 @@ TEST(OggPlaybackTest, SourcesStoppedInTheMiddleOfAFileEndTheirRunAtOnce) {
     // Nobody serves its reads any more: the stop must not wait for them.
     EXPECT_TRUE(source->Stop(3000));
     EXPECT_EQ(source->GetState(), ComponentState::Idle);
+  }
+}
+
+// A seek past the end, asked before a source opens and while it is paused:
+// the base position plus what the device then plays is the stream's length,
+// whether the source moved to its end or could not move at all, so the
+// player's position is where the stream really is.
+TEST(OggPlaybackTest, ASeekPastTheEndLeavesTheBasePositionWhereEachSourceReallyStands) {
+  TempFolder folder;
+  const std::string wav = SpeechWav(16000, 1, 6.0);
+  const std::string ogg = folder.File("speech.ogg");
+  const std::string spx = folder.File("speech.spx");
+  ASSERT_EQ(EncodeFile(wav, ogg, Create<VorbisEncoder>()).reason, 2u);
+  ASSERT_EQ(EncodeFile(wav, spx, Create<SpeexEncoder>()).reason, 2u);
+  struct Case {
+    const char* name;
+    std::string file;
+    std::function<RefPtr<AudioSource>()> make;
+  };
+  const Case cases[] = {
+      {"wav", ReadFile(wav), [] { return RefPtr<AudioSource>(Create<WaveFileSource>()); }},
+      {"vorbis", ReadFile(ogg), [] { return RefPtr<AudioSource>(Create<VorbisFileSource>()); }},
+      {"speex", ReadFile(spx), [] { return RefPtr<AudioSource>(Create<SpeexFileSource>()); }},
+  };
+  const uint32_t pastTheEnd = 60000;
+  auto position = [](AudioSource* source, const PcmData& played) {
+    return source->GetBasePosition() + (played.rate ? played.Frames() * 1000.0 / played.rate : 0.0);
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    {
+      RefPtr<AudioSource> source = c.make();
+      PlaybackHarness harness(source, c.file);
+      source->SetSeekTarget(pastTheEnd);
+      ASSERT_TRUE(harness.Open());
+      ASSERT_TRUE(harness.PumpUntil([&] { return harness.ended; }));
+      EXPECT_EQ(harness.abortCode, 0u);
+      EXPECT_EQ(source->GetSeekTarget(), AudioSource::kNoSeek);
+      ASSERT_NEAR(source->GetLength(), 6000.0, 60.0);
+      EXPECT_NEAR(position(source.Get(), harness.pcm), source->GetLength(), 2.0) << "at the start";
+    }
+    {
+      RefPtr<AudioSource> source = c.make();
+      PlaybackHarness harness(source, c.file);
+      ASSERT_TRUE(harness.Open());
+      ASSERT_TRUE(harness.PumpUntil([&] { return harness.pcm.samples.size() > 20000; }));
+      ASSERT_TRUE(source->RequestPause());
+      ASSERT_TRUE(harness.PumpUntil([&] { return source->GetState() == ComponentState::Paused; }));
+      // A paused source sends nothing more: what it sent before is all there.
+      harness.HandlePending();
+      harness.ended = false;
+      source->SetSeekTarget(pastTheEnd);
+      ASSERT_TRUE(source->RequestResume());
+      ASSERT_TRUE(harness.PumpUntil([&] { return harness.ended; }));
+      EXPECT_EQ(harness.abortCode, 0u);
+      EXPECT_EQ(source->GetSeekTarget(), AudioSource::kNoSeek);
+      EXPECT_NEAR(position(source.Get(), harness.pcm), source->GetLength(), 2.0) << "after a pause";
+    }
   }
 }
 

@@ -174,7 +174,7 @@ TEST(OggRobustnessTest, ASpeexCommentWhoseLengthsRunPastItsEndLeavesNoTagsAndPla
     std::string damaged = WithSpeexComment(original, comment);
     WriteFile(folder.File("broken.spx"), damaged);
     StreamInfo info;
-    ASSERT_EQ(ReadStreamInfo(Utf8ToWide(folder.File("broken.spx")), &info), 0u);
+    ASSERT_EQ(ReadStreamInfo(Utf8ToWide(folder.File("broken.spx")), &info), StopReason::None);
     EXPECT_TRUE(info.tags.empty());
     Decoded d = PlayDamaged(damaged, folder.Path());
     EXPECT_EQ(d.reason, 2u);
@@ -187,7 +187,7 @@ TEST(OggRobustnessTest, ASpeexCommentWhoseLengthsRunPastItsEndLeavesNoTagsAndPla
                         counted("") + counted(std::string("CUT\0=hidden", 11));
   WriteFile(folder.File("unusual.spx"), WithSpeexComment(original, unusual));
   StreamInfo info;
-  ASSERT_EQ(ReadStreamInfo(Utf8ToWide(folder.File("unusual.spx")), &info), 0u);
+  ASSERT_EQ(ReadStreamInfo(Utf8ToWide(folder.File("unusual.spx")), &info), StopReason::None);
   const std::vector<std::pair<std::wstring, std::wstring>> expected = {
       {L"ENCODER", L"someone"}, {L"", L"value only"}, {L"NAME", L""}, {L"", L""}, {L"CUT", L""}};
   EXPECT_EQ(info.tags, expected);

@@ -129,7 +129,7 @@ TEST(OggSpeexTest, EveryRateAndLayoutDecodesWithSpeexdecAndFfmpegAndThroughItsOw
       std::printf("[ measure  ] %u Hz %u ch: own decode vs speexdec %.1f dB at lag %d\n", c.rate, channels, snr, lag);
 
       StreamInfo info;
-      ASSERT_EQ(ReadStreamInfo(Utf8ToWide(spx), &info), 0u);
+      ASSERT_EQ(ReadStreamInfo(Utf8ToWide(spx), &info), StopReason::None);
       ASSERT_EQ(info.tags.size(), 4u);
       EXPECT_EQ(info.tags[0], (std::pair<std::wstring, std::wstring>(L"Comment", Utf8ToWide(kSpeexVendor))));
       EXPECT_EQ(info.tags[1], (std::pair<std::wstring, std::wstring>(L"RECORDER", L"TALVINOR")));
@@ -172,7 +172,7 @@ TEST(OggSpeexTest, FilesFromSpeexencPlayToTheirTrueLengthAndMatchSpeexdec) {
                 lag, own.pcm.Frames(), ref.Frames());
 
     StreamInfo info;
-    ASSERT_EQ(ReadStreamInfo(Utf8ToWide(spx), &info), 0u);
+    ASSERT_EQ(ReadStreamInfo(Utf8ToWide(spx), &info), StopReason::None);
     ASSERT_EQ(info.tags.size(), 2u);
     EXPECT_EQ(info.tags[0].first, L"Comment");
     EXPECT_EQ(info.tags[0].second.rfind(L"Encoded with Speex", 0), 0u);

@@ -95,7 +95,7 @@ TEST(OggVorbisTest, SpeechRecordingsDecodeWithThePeersAndCarryTheirTagsInCp932) 
     EXPECT_TRUE(own.pcm.samples == peer.samples);
 
     StreamInfo info;
-    ASSERT_EQ(ReadStreamInfo(Utf8ToWide(ogg), &info), 0u);
+    ASSERT_EQ(ReadStreamInfo(Utf8ToWide(ogg), &info), StopReason::None);
     ASSERT_EQ(info.tags.size(), 3u);
     EXPECT_EQ(info.tags[0].first, L"");
     EXPECT_EQ(info.tags[0].second, L"RECORDER=TALVINOR");
@@ -126,7 +126,7 @@ TEST(OggVorbisTest, FilesFromOggencPlaySampleIdenticalToOggdecIncludingChainedLi
     EXPECT_TRUE(own.pcm.samples == ref.samples);
   }
   StreamInfo info;
-  ASSERT_EQ(ReadStreamInfo(Utf8ToWide(chained), &info), 0u);
+  ASSERT_EQ(ReadStreamInfo(Utf8ToWide(chained), &info), StopReason::None);
   ASSERT_FALSE(info.tags.empty());
   EXPECT_EQ(info.tags.back().second, L"TELNAME=" + kJapaneseName);
   // Every link counts in the length.

@@ -22,7 +22,7 @@ TEST(PlaybackFilterTest, VolumeBoostDoublesQuietSamplesAndBendsLoudOnesUpToFullS
   EXPECT_EQ(boost->Divisor(), 24576);
   EXPECT_EQ(boost->Slope(), 16385);
   EXPECT_EQ(boost->Offset(), 10922);
-  const WaveFormat mono16 = MakePcmFormat(1, 8000, 16);
+  const WaveFormat mono16 = PcmWaveFormat(1, 8000, 16);
   EXPECT_EQ(Run16(boost, {4000, 20000, 32767, -32767, -4000, -20000, 0, 8190, 8191, -32768}, mono16),
             (std::vector<int16_t>{8000, 24256, 32767, -32767, -8000, -24256, 0, 16380, 16382, -32768}));
   // The curve never folds over: louder in, louder (or as loud) out.
@@ -51,14 +51,14 @@ TEST(PlaybackFilterTest, VolumeBoostSetUpRefusesGainsThatWouldPassFullScaleAndKe
   }
   // A gain of 1 is accepted and leaves the sound as it is.
   ASSERT_TRUE(boost->Setup(50, 1));
-  EXPECT_EQ(Run16(boost, {1000, -30000}, MakePcmFormat(1, 8000, 16)), (std::vector<int16_t>{1000, -30000}));
+  EXPECT_EQ(Run16(boost, {1000, -30000}, PcmWaveFormat(1, 8000, 16)), (std::vector<int16_t>{1000, -30000}));
   boost->Release();
 }
 
 TEST(PlaybackFilterTest, SmoothingFollowsAStepByNinthsAtTheStrongSetting) {
   SmoothingFilter* smoothing = Create<SmoothingFilter>().Leak();
   smoothing->SetWindow(1200);
-  const WaveFormat mono = MakePcmFormat(1, 8000, 16);
+  const WaveFormat mono = PcmWaveFormat(1, 8000, 16);
   smoothing->Prepare(mono);
   EXPECT_EQ(smoothing->Divisor(), 9);
   EXPECT_EQ(Run16(smoothing, {0, 9000, 9000, 9000}, mono), (std::vector<int16_t>{0, 1000, 1888, 2678}));
@@ -68,7 +68,7 @@ TEST(PlaybackFilterTest, SmoothingFollowsAStepByNinthsAtTheStrongSetting) {
   EXPECT_EQ(Run16(smoothing, {9000}, mono), (std::vector<int16_t>{1000}));
 
   // Each channel keeps its own history.
-  const WaveFormat stereo = MakePcmFormat(2, 8000, 16);
+  const WaveFormat stereo = PcmWaveFormat(2, 8000, 16);
   smoothing->SetWindow(400);
   smoothing->Prepare(stereo);
   EXPECT_EQ(smoothing->Divisor(), 3);
@@ -80,7 +80,7 @@ TEST(PlaybackFilterTest, FiltersLeaveWhatTheyCannotHandleUnchanged) {
   SmoothingFilter* smoothing = Create<SmoothingFilter>().Leak();
   VolumeBoostFilter* boost = Create<VolumeBoostFilter>().Leak();
   std::vector<uint8_t> eightBit = {0, 60, 128, 200, 255};
-  const WaveFormat mono8 = MakePcmFormat(1, 8000, 8);
+  const WaveFormat mono8 = PcmWaveFormat(1, 8000, 8);
   smoothing->Prepare(mono8);
   smoothing->Process(eightBit.data(), static_cast<uint32_t>(eightBit.size()), mono8);
   boost->Process(eightBit.data(), static_cast<uint32_t>(eightBit.size()), mono8);
@@ -88,18 +88,18 @@ TEST(PlaybackFilterTest, FiltersLeaveWhatTheyCannotHandleUnchanged) {
 
   // A window shorter than one sample at this rate: no smoothing, no fault.
   smoothing->SetWindow(400);
-  const WaveFormat slow = MakePcmFormat(1, 2000, 16);
+  const WaveFormat slow = PcmWaveFormat(1, 2000, 16);
   smoothing->Prepare(slow);
   EXPECT_EQ(Run16(smoothing, {5000, -7000}, slow), (std::vector<int16_t>{5000, -7000}));
   // More than four channels.
-  const WaveFormat six = MakePcmFormat(6, 8000, 16);
+  const WaveFormat six = PcmWaveFormat(6, 8000, 16);
   smoothing->Prepare(six);
   std::vector<int16_t> frame = {100, 200, 300, 400, 500, 600};
   EXPECT_EQ(Run16(smoothing, frame, six), frame);
   // A trailing odd byte is not a sample.
   std::vector<uint8_t> odd = {0xA0, 0x0F, 0x55};
   boost->Setup(25, 2);
-  boost->Process(odd.data(), 3, MakePcmFormat(1, 8000, 16));
+  boost->Process(odd.data(), 3, PcmWaveFormat(1, 8000, 16));
   EXPECT_EQ(odd, (std::vector<uint8_t>{0x40, 0x1F, 0x55}));
   smoothing->Release();
   boost->Release();
@@ -115,20 +115,21 @@ class FilterListMaster : public Master {
     filters.clear();
     return true;
   }
-  bool AddFilter(RefPtr<RefObject> filter) override {
+  bool AddFilter(RefPtr<PlaybackFilter> filter) override {
     if (refuse) return false;
     filters.push_back(std::move(filter));
     return true;
   }
-  uint32_t Run() override { return 0; }
-
   bool refuse = false;
   std::vector<RefPtr<RefObject>> filters;
+
+ protected:
+  StepResult Step(MasterState) override { return StepResult::Finished; }
 };
 
 TEST(PlaybackFilterTest, ThePlayersChoicesBuildTheirListsFromTheSharedFiltersInOrder) {
   RefPtr<FilterListMaster> master = Create<FilterListMaster>();
-  const WaveFormat mono = MakePcmFormat(1, 8000, 16);
+  const WaveFormat mono = PcmWaveFormat(1, 8000, 16);
   auto runList = [&](std::vector<int16_t> samples) {
     for (const RefPtr<RefObject>& f : master->filters) {
       auto* filter = static_cast<PlaybackFilter*>(f.Get());

@@ -17,7 +17,7 @@ constexpr uint32_t kClosed = 5;
 // The exact file the encoder must write for `pcm` in `format`.
 std::string ExpectedWav(const std::string& pcm, uint16_t channels, uint32_t rate, uint16_t bits) {
   uint8_t header[44];
-  WaveFileEncoder::BuildHeader(MakePcmFormat(channels, rate, bits), static_cast<uint32_t>(pcm.size()), header);
+  WaveFileEncoder::BuildHeader(PcmWaveFormat(channels, rate, bits), static_cast<uint32_t>(pcm.size()), header);
   return std::string(reinterpret_cast<char*>(header), 44) + pcm;
 }
 
@@ -60,7 +60,7 @@ TEST(WaveConvertTest, WaveToWaveReproducesThePcmWithTheStandardHeader) {
     std::filesystem::remove(folder.File("out.wav"));
     ConversionResult r = Convert(folder.WFile(L"in.wav"), folder.WFile(L"out.wav"));
     ASSERT_TRUE(r.closed);
-    EXPECT_EQ(r.reason, kStopEndOfStream);
+    EXPECT_EQ(r.reason, StopCode(StopReason::EndOfStream));
     EXPECT_EQ(r.states, (std::vector<uint32_t>{1, 2, 4, 5}));
     std::string out = ReadFile(folder.File("out.wav"));
     if (c.pcm.empty()) {
@@ -96,7 +96,7 @@ TEST(WaveConvertTest, MalformedHeadersStopWithEightyOneAndWriteNothing) {
     WriteFile(folder.File("bad.wav"), bytes);
     ConversionResult r = Convert(folder.WFile(L"bad.wav"), folder.WFile(L"out.wav"));
     ASSERT_TRUE(r.closed);
-    EXPECT_EQ(r.reason, kStopMalformedStream);
+    EXPECT_EQ(r.reason, StopCode(StopReason::MalformedStream));
     EXPECT_FALSE(std::filesystem::exists(folder.File("out.wav")));
   }
 }
@@ -105,19 +105,19 @@ TEST(WaveConvertTest, MissingInputAndExistingOutputStopWithThirtyOne) {
   TempFolder folder;
   ConversionResult missing = Convert(folder.WFile(L"nothing.wav"), folder.WFile(L"out.wav"));
   ASSERT_TRUE(missing.closed);
-  EXPECT_EQ(missing.reason, kStopFileOpen);
+  EXPECT_EQ(missing.reason, StopCode(StopReason::FileOpen));
   EXPECT_FALSE(std::filesystem::exists(folder.File("out.wav")));
 
   WriteFile(folder.File("in.wav"), SimpleWav(Pcm(20000)));
   WriteFile(folder.File("out.wav"), "keep me");
   ConversionResult exists = Convert(folder.WFile(L"in.wav"), folder.WFile(L"out.wav"), ConvertOutput::CreateNew);
   ASSERT_TRUE(exists.closed);
-  EXPECT_EQ(exists.reason, kStopFileOpen);
+  EXPECT_EQ(exists.reason, StopCode(StopReason::FileOpen));
   EXPECT_EQ(ReadFile(folder.File("out.wav")), "keep me");
 
   // Replacing is the default set up for the owner's conversions.
   ConversionResult replaced = Convert(folder.WFile(L"in.wav"), folder.WFile(L"out.wav"));
-  EXPECT_EQ(replaced.reason, kStopEndOfStream);
+  EXPECT_EQ(replaced.reason, StopCode(StopReason::EndOfStream));
   EXPECT_EQ(ReadFile(folder.File("out.wav")), ExpectedWav(Pcm(20000), 2, 44100, 16));
 }
 
@@ -130,13 +130,13 @@ TEST(WaveConvertTest, DataLimitEndsTheFileWithACorrectHeaderAndItsOwnReason) {
   ConversionResult r = Convert(folder.WFile(L"in.wav"), folder.WFile(L"out.wav"), ConvertOutput::Replace, nullptr,
                                encoder);
   ASSERT_TRUE(r.closed);
-  EXPECT_EQ(r.reason, kStopFileSizeLimit);
+  EXPECT_EQ(r.reason, StopCode(StopReason::FileSizeLimit));
   std::string out = ReadFile(folder.File("out.wav"));
   EXPECT_TRUE(out == ExpectedWav(pcm.substr(0, 10000), 2, 44100, 16)) << "size " << out.size();
   // Exactly at the limit the stream still ends normally.
   ASSERT_TRUE(encoder->SetDataLimit(50000));
   r = Convert(folder.WFile(L"in.wav"), folder.WFile(L"out.wav"), ConvertOutput::Replace, nullptr, encoder);
-  EXPECT_EQ(r.reason, kStopEndOfStream);
+  EXPECT_EQ(r.reason, StopCode(StopReason::EndOfStream));
   EXPECT_EQ(ReadFile(folder.File("out.wav")), ExpectedWav(pcm, 2, 44100, 16));
 }
 
@@ -147,7 +147,7 @@ TEST(WaveConvertTest, SeekTargetSetBeforeOpeningStartsOnThatFrame) {
   RefPtr<WaveFileSource> source = Create<WaveFileSource>();
   source->SetSeekTarget(1500);
   ConversionResult r = Convert(folder.WFile(L"in.wav"), folder.WFile(L"out.wav"), ConvertOutput::Replace, source);
-  EXPECT_EQ(r.reason, kStopEndOfStream);
+  EXPECT_EQ(r.reason, StopCode(StopReason::EndOfStream));
   EXPECT_EQ(source->GetDataStart(), 44u);
   EXPECT_EQ(source->GetBasePosition(), 1500u);
   EXPECT_EQ(ReadFile(folder.File("out.wav")), ExpectedWav(pcm.substr(24000), 1, 8000, 16));
@@ -167,7 +167,7 @@ TEST(WaveConvertTest, ALongConversionAllocatesNoStoragePerBufferAndLeaksNothing)
     ConversionResult r = Convert(folder.WFile(L"in.wav"), folder.WFile(L"out.wav"), ConvertOutput::Replace,
                                  nullptr, nullptr, master);
     perRun[i] = AudioBuffer::StorageAllocations() - before;
-    EXPECT_EQ(r.reason, kStopEndOfStream);
+    EXPECT_EQ(r.reason, StopCode(StopReason::EndOfStream));
     EXPECT_EQ(std::filesystem::file_size(folder.File("out.wav")), sizes[i] + 44);
   }
   // Only the set-up's buffers are allocated, however long the file.
@@ -186,7 +186,7 @@ TEST(WaveConvertTest, OneMasterRunsConversionsOneAfterAnother) {
     WriteFile(folder.File("in.wav"), SimpleWav(pcm, 1, 22050, 16));
     ConversionResult r =
         Convert(folder.WFile(L"in.wav"), folder.WFile(L"out.wav"), ConvertOutput::Replace, nullptr, nullptr, master);
-    EXPECT_EQ(r.reason, kStopEndOfStream);
+    EXPECT_EQ(r.reason, StopCode(StopReason::EndOfStream));
     EXPECT_EQ(ReadFile(folder.File("out.wav")), ExpectedWav(pcm, 1, 22050, 16));
   }
 }
@@ -208,7 +208,7 @@ TEST(WaveConvertTest, CloseWhileRunningStopsWithReasonOne) {
                              Create<WaveFileEncoder>()));
   master->Close();
   ASSERT_TRUE(master->WaitForState(MasterState::Closed, 10000, 1));
-  EXPECT_TRUE(master->GetStopReason() == kStopByOwner || master->GetStopReason() == kStopEndOfStream);
+  EXPECT_TRUE(master->GetStopReason() == StopReason::ByOwner || master->GetStopReason() == StopReason::EndOfStream);
   EXPECT_EQ(master->GetPosition(), 0u);
   // Whatever was written before the stop has a consistent header.
   std::string out = ReadFile(folder.File("out.wav"));

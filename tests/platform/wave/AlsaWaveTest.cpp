@@ -50,8 +50,8 @@ Speech Speak(const TempFolder& folder, const char* text) {
     uint32_t size = Le(&file[at + 4], 4);
     const char* body = &file[at + 8];
     if (std::memcmp(&file[at], "fmt ", 4) == 0 && size >= 16) {
-      speech.format = MakePcmFormat(Le(body + 4, 4), static_cast<uint16_t>(Le(body + 2, 2)),
-                                    static_cast<uint16_t>(Le(body + 14, 2)));
+      speech.format = PcmWaveFormatEx(static_cast<uint16_t>(Le(body + 2, 2)), Le(body + 4, 4),
+                                      static_cast<uint16_t>(Le(body + 14, 2)));
     } else if (std::memcmp(&file[at], "data", 4) == 0) {
       size = std::min<uint32_t>(size, static_cast<uint32_t>(file.size() - at - 8));
       speech.pcm.assign(body, body + size);
@@ -201,7 +201,7 @@ TEST_F(AlsaWave, PlaybackToAFilePcmWritesExactlyWhatWasPlayedAcrossAPause) {
 // way the answer must come back promptly and cleanly.
 TEST_F(AlsaWave, DefaultDeviceOpensOrFailsCleanly) {
   testing::TraceCapture trace;
-  WAVEFORMATEX f = MakePcmFormat(44100, 1, 16);
+  WAVEFORMATEX f = PcmWaveFormatEx(1, 44100, 16);
   WaveEvents events;
   HWAVEIN in = nullptr;
   MMRESULT r = waveInOpen(&in, 0, &f, &WaveEvents::InProc, events.Instance(), CALLBACK_FUNCTION);

@@ -81,9 +81,9 @@ TEST_F(VirtualWave, DeviceTableGivesCountsNamesMasksAndOpenResults) {
   EXPECT_EQ(waveOutGetDevCaps(0, &outCaps), MMSYSERR_BADDEVICEID);
 
   HWAVEIN h = nullptr;
-  WAVEFORMATEX cd = MakePcmFormat(44100, 1, 16);
-  WAVEFORMATEX stereo = MakePcmFormat(44100, 2, 16);
-  WAVEFORMATEX wide = MakePcmFormat(16000, 1, 16);
+  WAVEFORMATEX cd = PcmWaveFormatEx(1, 44100, 16);
+  WAVEFORMATEX stereo = PcmWaveFormatEx(2, 44100, 16);
+  WAVEFORMATEX wide = PcmWaveFormatEx(1, 16000, 16);
   EXPECT_EQ(waveInOpen(nullptr, 0, &cd, nullptr, 0, WAVE_FORMAT_QUERY), MMSYSERR_NOERROR);
   EXPECT_EQ(waveInOpen(nullptr, 0, &stereo, nullptr, 0, WAVE_FORMAT_QUERY), WAVERR_BADFORMAT);
   EXPECT_EQ(waveInOpen(nullptr, 0, &wide, nullptr, 0, WAVE_FORMAT_QUERY), WAVERR_BADFORMAT);
@@ -109,14 +109,14 @@ TEST_F(VirtualWave, DeviceTableGivesCountsNamesMasksAndOpenResults) {
 }
 
 TEST_F(VirtualWave, StandardFormatBitsFollowRateChannelsAndBits) {
-  EXPECT_EQ(StandardFormatBit(MakePcmFormat(11025, 1, 8)), WAVE_FORMAT_1M08);
-  EXPECT_EQ(StandardFormatBit(MakePcmFormat(11025, 2, 16)), WAVE_FORMAT_1S16);
-  EXPECT_EQ(StandardFormatBit(MakePcmFormat(22050, 2, 8)), WAVE_FORMAT_2S08);
-  EXPECT_EQ(StandardFormatBit(MakePcmFormat(44100, 1, 16)), WAVE_FORMAT_4M16);
-  EXPECT_EQ(StandardFormatBit(MakePcmFormat(44100, 2, 16)), WAVE_FORMAT_4S16);
-  EXPECT_EQ(StandardFormatBit(MakePcmFormat(8000, 1, 16)), 0u);
-  EXPECT_EQ(StandardFormatBit(MakePcmFormat(44100, 1, 24)), 0u);
-  WAVEFORMATEX f = MakePcmFormat(22050, 2, 16);
+  EXPECT_EQ(StandardFormatBit(PcmWaveFormatEx(1, 11025, 8)), WAVE_FORMAT_1M08);
+  EXPECT_EQ(StandardFormatBit(PcmWaveFormatEx(2, 11025, 16)), WAVE_FORMAT_1S16);
+  EXPECT_EQ(StandardFormatBit(PcmWaveFormatEx(2, 22050, 8)), WAVE_FORMAT_2S08);
+  EXPECT_EQ(StandardFormatBit(PcmWaveFormatEx(1, 44100, 16)), WAVE_FORMAT_4M16);
+  EXPECT_EQ(StandardFormatBit(PcmWaveFormatEx(2, 44100, 16)), WAVE_FORMAT_4S16);
+  EXPECT_EQ(StandardFormatBit(PcmWaveFormatEx(1, 8000, 16)), 0u);
+  EXPECT_EQ(StandardFormatBit(PcmWaveFormatEx(1, 44100, 24)), 0u);
+  WAVEFORMATEX f = PcmWaveFormatEx(2, 22050, 16);
   EXPECT_EQ(f.nBlockAlign, 4);
   EXPECT_EQ(f.nAvgBytesPerSec, 88200u);
 }
@@ -125,7 +125,7 @@ TEST_F(VirtualWave, InputFillsQueuedHeadersInOrderWithTheSignalFromTheDeviceThre
   Backend().SetDevices(WaveDirection::Input, {Input(0)});
   WaveEvents events;
   HWAVEIN h = nullptr;
-  WAVEFORMATEX f = MakePcmFormat(22050, 2, 16);
+  WAVEFORMATEX f = PcmWaveFormatEx(2, 22050, 16);
   ASSERT_EQ(waveInOpen(&h, 0, &f, &WaveEvents::InProc, events.Instance(), CALLBACK_FUNCTION), MMSYSERR_NOERROR);
   // 1001 bytes holds 250 whole frames; the odd byte is never filled.
   TestHeader a(4000), b(1001), c(4000);
@@ -169,7 +169,7 @@ TEST_F(VirtualWave, StopReturnsThePartlyFilledHeaderAndKeepsEmptyOnesUntilReset)
   Backend().SetDevices(WaveDirection::Input, {Input(1.0)});
   WaveEvents events;
   HWAVEIN h = nullptr;
-  WAVEFORMATEX f = MakePcmFormat(8000, 1, 16);
+  WAVEFORMATEX f = PcmWaveFormatEx(1, 8000, 16);
   ASSERT_EQ(waveInOpen(&h, 0, &f, &WaveEvents::InProc, events.Instance(), CALLBACK_FUNCTION), MMSYSERR_NOERROR);
   TestHeader first(800), second(16000), third(16000);
   for (TestHeader* t : {&first, &second, &third}) {
@@ -215,7 +215,7 @@ TEST_F(VirtualWave, ResetReturnsEveryQueuedHeaderAtOnceEmptyOnesWithNoBytes) {
   Backend().SetDevices(WaveDirection::Input, {Input(1.0)});
   WaveEvents events;
   HWAVEIN h = nullptr;
-  WAVEFORMATEX f = MakePcmFormat(8000, 1, 16);
+  WAVEFORMATEX f = PcmWaveFormatEx(1, 8000, 16);
   ASSERT_EQ(waveInOpen(&h, 0, &f, &WaveEvents::InProc, events.Instance(), CALLBACK_FUNCTION), MMSYSERR_NOERROR);
   TestHeader a(16000), b(16000), c(16000);
   for (TestHeader* t : {&a, &b, &c}) {
@@ -247,7 +247,7 @@ TEST_F(VirtualWave, PositionIsAnsweredInTheUnitAskedOrInBytes) {
   Backend().SetDevices(WaveDirection::Input, {Input(0)});
   WaveEvents events;
   HWAVEIN h = nullptr;
-  WAVEFORMATEX f = MakePcmFormat(11025, 2, 16);
+  WAVEFORMATEX f = PcmWaveFormatEx(2, 11025, 16);
   ASSERT_EQ(waveInOpen(&h, 0, &f, &WaveEvents::InProc, events.Instance(), CALLBACK_FUNCTION), MMSYSERR_NOERROR);
   TestHeader a(44100);  // exactly one second
   ASSERT_EQ(waveInPrepareHeader(h, &a.header, kHdr), MMSYSERR_NOERROR);
@@ -279,7 +279,7 @@ TEST_F(VirtualWave, PacedInputWithoutHeadersLosesSoundAsAnOverrunAndSkipsIt) {
   Backend().SetDevices(WaveDirection::Input, {mic});
   WaveEvents events;
   HWAVEIN h = nullptr;
-  WAVEFORMATEX f = MakePcmFormat(8000, 1, 16);
+  WAVEFORMATEX f = PcmWaveFormatEx(1, 8000, 16);
   ASSERT_EQ(waveInOpen(&h, 0, &f, &WaveEvents::InProc, events.Instance(), CALLBACK_FUNCTION), MMSYSERR_NOERROR);
   ASSERT_EQ(waveInStart(h), MMSYSERR_NOERROR);
   // Capture runs with nowhere to put the sound for longer than the FIFO holds.
@@ -306,7 +306,7 @@ TEST_F(VirtualWave, OutputPlaysWrittenHeadersExactlyAndReturnsThemInOrder) {
   Backend().SetDevices(WaveDirection::Output, {speaker});
   WaveEvents events;
   HWAVEOUT h = nullptr;
-  WAVEFORMATEX f = MakePcmFormat(44100, 2, 16);
+  WAVEFORMATEX f = PcmWaveFormatEx(2, 44100, 16);
   ASSERT_EQ(waveOutOpen(&h, 0, &f, &WaveEvents::OutProc, events.Instance(), CALLBACK_FUNCTION), MMSYSERR_NOERROR);
   TestHeader a(4000), empty(0), odd(1002);
   for (size_t i = 0; i < a.data.size(); ++i) a.data[i] = static_cast<char>(i * 7);
@@ -341,7 +341,7 @@ TEST_F(VirtualWave, PausedOutputKeepsItsHeadersAndPlaysOnWithoutGapOrRepeat) {
   Backend().SetDevices(WaveDirection::Output, {speaker});
   WaveEvents events;
   HWAVEOUT h = nullptr;
-  WAVEFORMATEX f = MakePcmFormat(8000, 1, 16);
+  WAVEFORMATEX f = PcmWaveFormatEx(1, 8000, 16);
   ASSERT_EQ(waveOutOpen(&h, 0, &f, &WaveEvents::OutProc, events.Instance(), CALLBACK_FUNCTION), MMSYSERR_NOERROR);
   // Three 100 ms headers of a counting signal.
   std::vector<char> sound = Signal(f, 0, 2400);
@@ -379,7 +379,7 @@ TEST_F(VirtualWave, OutputResetReturnsEverythingUnplayedAndAPausedDeviceStaysPau
   Backend().SetDevices(WaveDirection::Output, {speaker});
   WaveEvents events;
   HWAVEOUT h = nullptr;
-  WAVEFORMATEX f = MakePcmFormat(8000, 1, 16);
+  WAVEFORMATEX f = PcmWaveFormatEx(1, 8000, 16);
   ASSERT_EQ(waveOutOpen(&h, 0, &f, &WaveEvents::OutProc, events.Instance(), CALLBACK_FUNCTION), MMSYSERR_NOERROR);
   TestHeader a(16000), b(16000), c(320);
   for (TestHeader* t : {&a, &b, &c}) ASSERT_EQ(waveOutPrepareHeader(h, &t->header, kHdr), MMSYSERR_NOERROR);
@@ -423,7 +423,7 @@ TEST_F(VirtualWave, ClosingFromACallbackIsRefusedInsteadOfDeadlocking) {
   Backend().SetDevices(WaveDirection::Output, {speaker});
   CloseFromCallback probe;
   HWAVEOUT h = nullptr;
-  WAVEFORMATEX f = MakePcmFormat(8000, 1, 16);
+  WAVEFORMATEX f = PcmWaveFormatEx(1, 8000, 16);
   ASSERT_EQ(waveOutOpen(&h, 0, &f, &CloseFromCallback::Proc, reinterpret_cast<uintptr_t>(&probe), CALLBACK_FUNCTION),
             MMSYSERR_NOERROR);
   TestHeader a(320);
@@ -436,7 +436,7 @@ TEST_F(VirtualWave, ClosingFromACallbackIsRefusedInsteadOfDeadlocking) {
 
 TEST_F(VirtualWave, RepeatedOpenStartResetCloseCyclesRaceNothing) {
   Backend().SetDevices(WaveDirection::Input, {Input(0)});
-  WAVEFORMATEX f = MakePcmFormat(22050, 1, 16);
+  WAVEFORMATEX f = PcmWaveFormatEx(1, 22050, 16);
   for (int cycle = 0; cycle < 200; ++cycle) {
     WaveEvents events;
     HWAVEIN h = nullptr;
