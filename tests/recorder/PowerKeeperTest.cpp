@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "core/RefPtr.h"
-#include "platform/ipc/ChildProcess.h"
+#include "support/ChildProcess.h"
 #include "platform/power/PowerManager.h"
 #include "platform/power/PowerServices.h"
 #include "settings/ConfigStore.h"

@@ -8,7 +8,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/ipc/ChildProcess.h"
+#include "support/ChildProcess.h"
 #include "support/TempFolder.h"
 #include "support/TraceCapture.h"
 
