@@ -13,12 +13,13 @@ namespace {
 
 using testing::WaitUntil;
 
-std::atomic<int> g_destroyed{0};
-
-// Runs until released (or stopped) and reports how often it ran.
+// Runs until released (or stopped) and reports how often it ran and, when
+// asked, that it was destroyed.
 class GateWorker : public Worker {
  public:
-  ~GateWorker() override { g_destroyed.fetch_add(1); }
+  ~GateWorker() override {
+    if (destroyed) destroyed->fetch_add(1);
+  }
   uint32_t Run() override {
     runs.fetch_add(1);
     while (!IsStopRequested() && !release.load()) gate->Wait(1000);
@@ -31,6 +32,9 @@ class GateWorker : public Worker {
   RefPtr<EventObject> gate = Create<EventObject>();
   std::atomic<bool> release{false};
   std::atomic<int> runs{0};
+  // Counted per test: a worker of an earlier test may still be ending on its
+  // own thread.
+  std::atomic<int>* destroyed = nullptr;
 };
 
 TEST(WorkerTest, StartWhileRunningIsRefusedAndStartsNoSecondThread) {
@@ -81,18 +85,19 @@ TEST(WorkerTest, EndingThreadPostsCompletionNoticeWithResult) {
 }
 
 TEST(WorkerTest, RunningWorkerOutlivesItsLastOutsideReference) {
-  int destroyedBefore = g_destroyed.load();
+  static std::atomic<int> destroyed{0};  // outlives a worker that ends late
   RefPtr<GateWorker> worker = Create<GateWorker>();
+  worker->destroyed = &destroyed;
   ASSERT_TRUE(worker->Start());
   RefPtr<EventObject> gate = worker->gate;
   GateWorker* raw = worker.Get();
   worker = nullptr;  // the thread still holds its own reference
   // Still alive: the run can be released through the object.
-  EXPECT_EQ(g_destroyed.load(), destroyedBefore);
+  EXPECT_EQ(destroyed.load(), 0);
   raw->release.store(true);
   gate->Set();
   // The thread frees the object on its way out.
-  EXPECT_TRUE(WaitUntil([&] { return g_destroyed.load() == destroyedBefore + 1; }));
+  EXPECT_TRUE(WaitUntil([&] { return destroyed.load() == 1; }));
 }
 
 }  // namespace
