@@ -45,7 +45,11 @@ class LevelMeterWidget : public QWidget {
     const int labelHeight = metrics.height();
     // The bar above, the scale's ticks and labels below it, the clip mark at
     // the bar's right end.
-    const int barHeight = std::max(4, height() - labelHeight - 4);
+    // A bar no taller than about two lines of the scale, the whole meter
+    // centred in its place.
+    const int barHeight = std::clamp(height() - labelHeight - 4, 4, labelHeight * 2);
+    const int top = std::max(0, (height() - (barHeight + 4 + labelHeight)) / 2);
+    painter.translate(0, top);
     const int clipWidth = metrics.horizontalAdvance(QStringLiteral("CLIP")) + 6;
     const int labelRoom = metrics.horizontalAdvance(QStringLiteral("-60")) / 2 + 1;
     const int barLeft = labelRoom;
