@@ -8,6 +8,7 @@
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
 #include "platform/Trace.h"
+#include "platform/Unicode.h"
 #include "recorder/SceneRecording.h"
 #include "settings/ConfigStore.h"
 #include "ui/MessageBox.h"
@@ -21,6 +22,12 @@ namespace {
 constexpr uint32_t kOwnerDrawButton = kWsChild | kWsVisible | kWsTabStop | kBsOwnerDraw;
 constexpr uint32_t kConfirmFlags = kMbYesNo | kMbIconQuestion | kMbDefButton2;  // 0x124
 constexpr uint32_t kDirectoryAttribute = 0x10;
+
+std::wstring FormatCode(StopReason reason) {
+  wchar_t text[96];
+  std::swprintf(text, 96, RecorderPage::kErrorCode, static_cast<int>(StopCode(reason)));
+  return text;
+}
 
 std::wstring ElapsedText(uint32_t ms) {
   wchar_t text[32];
@@ -176,7 +183,7 @@ void RecorderPage::UpdateFormatLine() {
 bool RecorderPage::StartRecording(uint32_t call) {
   CatchUp();
   if (!IsClosed()) {
-    ShowNotice(kAlreadyRecording);
+    Tell(kNoticeColour, kAlreadyRecording);
     return false;
   }
   RefPtr<CONFIG> config = GetConfig();
@@ -185,13 +192,13 @@ bool RecorderPage::StartRecording(uint32_t call) {
   RefPtr<CONFIG_SCENE> scene =
       index >= 0 && index < kSceneCount ? config->m_RecSceneList[static_cast<size_t>(index)] : nullptr;
   if (!scene) {
-    ShowNotice(kInvalidScene);
+    Tell(kNoticeColour, kInvalidScene);
     return false;
   }
   const std::wstring folder = scene->m_RecTelUse == 1 ? config->m_RecTelPath : config->m_RecPath;
   uint32_t attributes = 0;
   if (!GetFileAttributes(folder, &attributes) || (attributes & kDirectoryAttribute) == 0) {
-    ShowError(kNoFolder);
+    Tell(kErrorColour, kNoFolder);
     return false;
   }
   const std::tm local = LocalNow();
@@ -200,7 +207,7 @@ bool RecorderPage::StartRecording(uint32_t call) {
   const std::wstring name = RecordingFileName(local, extension);
   const std::wstring path = JoinPath(folder, name);
   if (FileExists(path)) {
-    ShowError(kDuplicateName);
+    Tell(kErrorColour, kDuplicateName);
     return false;
   }
   if (m_fileName) m_fileName->SetText(kFileNamePrefix + name);
@@ -254,14 +261,14 @@ bool RecorderPage::TogglePause() {
   if (m_master->IsState(MasterState::Running)) {
     if (GetConfig()->m_QueryRecPause == 1 && !Confirm(kAskPause)) return false;
     done = m_master->Pause();
-    if (!done) ShowError(kPauseFailed);
+    if (!done) Tell(kErrorColour, kPauseFailed);
     if (m_pause) m_pause->SetToggled(done);
   } else if (m_master->IsState(MasterState::Paused)) {
     done = m_master->Resume();
-    if (!done) ShowError(kResumeFailed);
+    if (!done) Tell(kErrorColour, kResumeFailed);
     if (m_pause) m_pause->SetToggled(false);
   } else {
-    ShowError(kPauseResumeFailed);
+    Tell(kErrorColour, kPauseResumeFailed);
     if (m_pause) m_pause->SetToggled(false);
   }
   return done;
@@ -270,7 +277,7 @@ bool RecorderPage::TogglePause() {
 bool RecorderPage::StopRecording(bool ask) {
   CatchUp();
   if (IsClosed()) {
-    ShowNotice(kAlreadyStopped);
+    Tell(kNoticeColour, kAlreadyStopped);
     return false;
   }
   if (ask && GetConfig()->m_QueryRecStop == 1 && !Confirm(kAskStop)) return false;
@@ -305,7 +312,7 @@ void RecorderPage::OnStateNotice(MasterState now, MasterState before) {
   PageHost* host = Host();
   switch (now) {
     case MasterState::Running:
-      ShowNotice(before == MasterState::Resuming ? kResumed : kStarted);
+      Tell(kNoticeColour, before == MasterState::Resuming ? kResumed : kStarted);
       if (before != MasterState::Resuming) {
         // A new recording: its meter starts from silence.
         m_lastMeterReading = 0;
@@ -318,12 +325,12 @@ void RecorderPage::OnStateNotice(MasterState now, MasterState before) {
     case MasterState::Closed: {
       const StopReason reason = m_master->GetStopReason();
       switch (reason) {
-        case StopReason::ByOwner: ShowNotice(kEnded); break;
-        case StopReason::FileOpen: ShowError(kCannotOpenFile); break;
+        case StopReason::ByOwner: Tell(kNoticeColour, kEnded); break;
+        case StopReason::FileOpen: Tell(kErrorColour, kCannotOpenFile); break;
         case StopReason::FileWrite:
-        case StopReason::FileSeek: ShowError(kFileAccessError); break;
-        case StopReason::DeviceFailure: ShowError(kDeviceUnavailable); break;
-        default: ShowError(kErrorCode, static_cast<int>(StopCode(reason))); break;
+        case StopReason::FileSeek: Tell(kErrorColour, kFileAccessError); break;
+        case StopReason::DeviceFailure: Tell(kErrorColour, kDeviceUnavailable); break;
+        default: Tell(kErrorColour, FormatCode(reason)); break;
       }
       if (host) host->UpdateTitle();
       KillTimer(kRefreshTimer);
@@ -344,7 +351,7 @@ void RecorderPage::OnStateNotice(MasterState now, MasterState before) {
       break;
     }
     case MasterState::Paused:
-      ShowNotice(kPaused);
+      Tell(kNoticeColour, kPaused);
       KillTimer(kRefreshTimer);
       break;
     default:
@@ -377,7 +384,7 @@ bool RecorderPage::MayLeave(LeaveReason reason) {
   RefPtr<CONFIG> config = GetConfig();
   switch (reason) {
     case LeaveReason::CommandSwitch:
-      ShowError(kNoCommandSwitch);
+      Tell(kErrorColour, kNoCommandSwitch);
       return false;
     case LeaveReason::UserSwitch:
       if (config->m_QueryRecChange == 1 && !Confirm(kAskLeaveForSwitch)) return false;
@@ -401,17 +408,17 @@ bool RecorderPage::ExecuteCommand(Command* command) {
       return true;
     case CommandKind::Stop:
       if (IsClosed()) {
-        ShowNotice(kAlreadyStopped);
+        Tell(kNoticeColour, kAlreadyStopped);
       } else {
         m_master->Close();
       }
       m_toggle = false;
       return true;
     case CommandKind::Pause:
-      if (!m_master->Pause()) ShowError(kCommandPauseFailed);
+      if (!m_master->Pause()) Tell(kErrorColour, kCommandPauseFailed);
       return true;
     case CommandKind::Restart:
-      if (!m_master->Resume()) ShowError(kResumeFailed);
+      if (!m_master->Resume()) Tell(kErrorColour, kResumeFailed);
       return true;
     default:
       return false;
@@ -443,6 +450,11 @@ void RecorderPage::OnClose() {
   m_master->SetNotify(0, 0, 0);
   if (!IsClosed()) m_master->Close();
   m_keeper->End();
+}
+
+void RecorderPage::Tell(ColorRef colour, const std::wstring& text) {
+  Trace("RecorderPage - %s: %s\r\n", colour == kErrorColour ? "error" : "notice", WideToUtf8(text).c_str());
+  ShowMessageText(text, colour);
 }
 
 bool RecorderPage::Confirm(const wchar_t* text) {

@@ -152,6 +152,8 @@ class RecorderPage : public Page {
   // the page is asked to do.
   void CatchUp();
   bool Confirm(const wchar_t* text);
+  // A status text in the frame's message area (and the trace).
+  void Tell(ColorRef colour, const std::wstring& text);
   bool IsClosed() const;
   std::tm LocalNow() const;
   uint32_t Now() const;
