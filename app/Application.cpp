@@ -10,6 +10,8 @@
 #include "core/Singletons.h"
 #include "settings/WaveLayerDeviceQuery.h"
 #include "platform/Clock.h"
+#include "platform/power/DisplayPower.h"
+#include "recorder/PowerKeeper.h"
 #include "platform/Trace.h"
 #include "platform/Unicode.h"
 #include "settings/ConfigStore.h"
@@ -72,6 +74,8 @@ Application::Application(ApplicationOptions options) : m_options(std::move(optio
   setup.channelName = m_options.channelName;
   setup.sizeClass = m_options.sizeClass;
   setup.quit = m_options.quit;
+  // The menu's "画面消灯" switches the display off through the power layer.
+  setup.displayOff = m_options.displayOff ? m_options.displayOff : [] { return SwitchDisplayOff(); };
   m_frame = talvinor::Create<FrameWindow>(std::move(setup));
 }
 
@@ -138,6 +142,9 @@ void Application::LoadSettings() {
 bool Application::Start() {
   if (m_state != StartState::FirstInstance || !m_frame || m_frame->IsCreated()) return false;
   LoadSettings();
+  // Suspend time-outs that a run killed between its start and its end left
+  // switched off are put back before anything records again.
+  if (m_options.restorePowerTimeouts) PowerKeeper::RestoreAfterUnfinishedRun();
 
   // One master of each kind for the whole run, made before the frame makes
   // its pages, which are given them; every recording, playback and

@@ -28,6 +28,10 @@ struct ApplicationOptions {
   FrameWindow::PageFactory pages;                 // null: the program's pages
   std::function<void(int)> quit;                  // null: end the event loop
   RefPtr<WaveDeviceQuery> devices;                // null: the wave layer's devices (for the repairs)
+  std::function<bool()> displayOff;               // the menu's display off; null: the power layer's
+  // Puts back the suspend time-outs a killed run left switched off (tests
+  // that must not touch the user's registry turn it off).
+  bool restorePowerTimeouts = true;
   // How long a second start keeps trying to reach a running instance whose
   // channel is not open (it is starting up or closing down).
   uint32_t forwardWaitMs = 3000;

@@ -1,14 +1,15 @@
 #include "app/ProgramPages.h"
 
 #include "app/EmptyPage.h"
+#include "recorder/RecorderPage.h"
 #include "ui/ManualPage.h"
 
 namespace talvinor {
 
-RefPtr<Page> MakeProgramPage(PageId page, const PageContext&) {
+RefPtr<Page> MakeProgramPage(PageId page, const PageContext& context) {
   switch (page) {
     case PageId::Recorder:
-      return talvinor::Create<EmptyPage>(SkinPage::Recorder);
+      return talvinor::Create<RecorderPage>(context.recordingMaster);
     case PageId::Player:
       return talvinor::Create<EmptyPage>(SkinPage::Player);
     case PageId::Memo:

@@ -2,7 +2,9 @@
 
 #include "audio/NullEncoder.h"
 #include "core/ScopedLock.h"
+#include "platform/FileSystem.h"
 #include "platform/Trace.h"
+#include "platform/Unicode.h"
 
 namespace talvinor {
 
@@ -20,7 +22,16 @@ bool CRecWaveIn::Setup(uint32_t deviceId, const std::wstring& path, RefPtr<Audio
   SetDeviceId(deviceId);
   SetFileNames(path, L"");
   m_head = std::move(encoder);
+  m_soundEncoded = false;
+  m_removedEmptyFile = false;
+  // The level of a new run starts from nothing, before the run can be read.
+  m_level.Reset();
   return true;
+}
+
+bool CRecWaveIn::RemovedEmptyFile() {
+  Locker lock(m_lock.Get());
+  return m_removedEmptyFile;
 }
 
 RefPtr<AudioEncoder> CRecWaveIn::GetEncoder() {
@@ -108,14 +119,28 @@ void CRecWaveIn::Dispatch(GraphMessage* message) {
       if (!buffer) break;
       // Recorded sound is encoded even while stopping: the reset returns the
       // last partly filled buffer, and that sound belongs to the recording.
-      if (buffer->Length() != 0 && encoder->QueueInput(buffer)) break;
+      if (buffer->Length() != 0) {
+        if (m_metering.load(std::memory_order_relaxed)) {
+          WaveFormat format;
+          GetFormat(&format);
+          m_level.Measure(buffer->Data(), buffer->Length(), format);
+        }
+        if (encoder->QueueInput(buffer)) break;
+      }
       Requeue(buffer.Get());
       break;
     case MessageKind::InputConsumed:
-      if (buffer) Requeue(buffer.Get());
+      if (!buffer) break;
+      // Sound an encoder hands back after it failed was never encoded.
+      if (buffer->Length() != 0 && !encoder->GetAbortFlag()) NoteSoundEncoded();
+      Requeue(buffer.Get());
       break;
     case MessageKind::EncodedData:
       if (!buffer) break;
+      // An encoder that writes the captured sound as it is (WAV) sends the
+      // device buffer itself.
+      if (RefPtr<WaveHeaderBuffer> own = QueryAs<WaveHeaderBuffer>(buffer.Get()); own && m_device->IsListed(own.Get()))
+        NoteSoundEncoded();
       if (buffer->Length() != 0 && m_fileWorker->PostWrite(buffer, message->First())) break;
       encoder->ReturnBuffer(buffer);
       break;
@@ -209,6 +234,37 @@ void CRecWaveIn::EndRun() {
   }
   GetEncoder()->Close();
   m_fileWorker->Close();
+  RemoveFileWithoutSound();
+}
+
+void CRecWaveIn::NoteSoundEncoded() {
+  Locker lock(m_lock.Get());
+  m_soundEncoded = true;
+}
+
+void CRecWaveIn::RemoveFileWithoutSound() {
+  bool soundEncoded = false;
+  {
+    Locker lock(m_lock.Get());
+    soundEncoded = m_soundEncoded;
+  }
+  const StopReason reason = GetStopReason();
+  // The owner's stop keeps even an empty file: the user asked for that
+  // recording. A file this run did not create (one that existed) is never
+  // touched.
+  if (soundEncoded || reason == StopReason::ByOwner || reason == StopReason::None || !m_fileWorker->CreatedFile())
+    return;
+  std::wstring path;
+  GetFileName(&path);
+  const int error = DeleteFile(path);
+  if (error != 0) {
+    Trace("CRecWaveIn - could not remove the empty file \"%s\" (%d)\r\n", WideToUtf8(path).c_str(), error);
+    return;
+  }
+  Trace("CRecWaveIn - removed \"%s\": the run ended (%u) before any sound was recorded\r\n",
+        WideToUtf8(path).c_str(), StopCode(reason));
+  Locker lock(m_lock.Get());
+  m_removedEmptyFile = true;
 }
 
 }  // namespace talvinor

@@ -4,6 +4,7 @@
 
 #include "audio/AudioEncoder.h"
 #include "audio/FileWorker.h"
+#include "audio/InputLevel.h"
 #include "audio/Master.h"
 #include "audio/WaveInDevice.h"
 
@@ -33,6 +34,15 @@ class CRecWaveIn : public Master {
   uint32_t GetPosition() override;
 
   RefPtr<AudioEncoder> GetEncoder();
+
+  // The level of the sound captured last; any thread, without waiting.
+  LevelReading GetInputLevel() const { return m_level.Read(); }
+  // Whether captured buffers are measured (on by default); any thread.
+  void SetLevelMetering(bool on) { m_metering.store(on, std::memory_order_relaxed); }
+  // True when the last run's file was removed because the run failed before
+  // its encoder had taken any sound: such a file holds nothing but headers
+  // and would look like a recording.
+  bool RemovedEmptyFile();
   // The device wrapper, for diagnostics and tests.
   RefPtr<WaveInDevice> GetDevice() const { return m_device; }
 
@@ -64,11 +74,18 @@ class CRecWaveIn : public Master {
   // SetupFailure.
   void Requeue(AudioBuffer* buffer);
   bool Stopping();
+  void NoteSoundEncoded();
+  // The file of a failed run whose encoder took no sound is removed.
+  void RemoveFileWithoutSound();
 
   const RefPtr<WaveInDevice> m_device;
   RefPtr<AudioEncoder> m_head;  // guarded by m_lock
   const RefPtr<AudioEncoder> m_default;
   const RefPtr<FileWorker> m_fileWorker;
+  InputLevel m_level;  // written on the master thread, read anywhere
+  std::atomic<bool> m_metering{true};
+  bool m_soundEncoded = false;    // guarded by m_lock: the encoder has taken captured sound in this run
+  bool m_removedEmptyFile = false;  // guarded by m_lock
 };
 
 }  // namespace talvinor

@@ -39,6 +39,7 @@ bool FileWorker::Open(const std::wstring& path, FileWorkerMode mode, RefPtr<Mess
     m_replyQueue = std::move(replyQueue);
     m_fileSize = kUnknownSize;
     m_opened = false;
+    m_created = false;
   }
   return Start();
 }
@@ -66,6 +67,11 @@ uint32_t FileWorker::GetFileSize() {
 bool FileWorker::IsOpen() {
   Locker lock(m_lock.Get());
   return m_opened;
+}
+
+bool FileWorker::CreatedFile() {
+  Locker lock(m_lock.Get());
+  return m_created;
 }
 
 void FileWorker::Wake() {
@@ -115,7 +121,12 @@ uint32_t FileWorker::Run() {
   }
   uint32_t size = 0;
   // A file of 4 GiB or more is refused by the open itself.
-  if (!file.Open(path, openMode) || !file.GetSize(&size)) {
+  const bool opened = file.Open(path, openMode);
+  if (opened && mode == FileWorkerMode::CreateNew) {
+    Locker lock(m_lock.Get());
+    m_created = true;
+  }
+  if (!opened || !file.GetSize(&size)) {
     file.Close();
     if (reply) reply->Post(MakeAbortMessage(StopReason::FileOpen));
     m_inbox->Clear();

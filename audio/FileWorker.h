@@ -45,6 +45,8 @@ class FileWorker : public Worker {
   // The file size once opened, kUnknownSize before.
   uint32_t GetFileSize();
   bool IsOpen();
+  // True when the last Open made the file (CreateNew): the file is the run's own.
+  bool CreatedFile();
   uint32_t GetInboxCount() { return m_inbox->Count(); }
   void Wake();
   // Lets the inbox drain (up to 30 polls of 100 ms), then Stop(1000). True at
@@ -66,6 +68,7 @@ class FileWorker : public Worker {
   FileWorkerMode m_mode = FileWorkerMode::Read;           // guarded by m_lock
   uint32_t m_fileSize = kUnknownSize;                     // guarded by m_lock
   bool m_opened = false;                                  // guarded by m_lock
+  bool m_created = false;                                 // guarded by m_lock
   RefPtr<MessageQueue> m_inbox;
   RefPtr<MessageQueue> m_replyQueue;                      // guarded by m_lock
   RefPtr<EventObject> m_wakeEvent;                        // guarded by m_lock

@@ -15,7 +15,7 @@ namespace {
 
 // Control ids of the pages, as the pages use them.
 constexpr int kRecStart = 1201, kRecPause = 1202, kRecStop = 1203, kRecElapsed = 1204, kRecFileName = 1205,
-              kRecFormat = 1206, kRecScene = 1207;
+              kRecFormat = 1206, kRecScene = 1207, kRecMeter = 1208;
 constexpr int kPlayPlay = 1101, kPlayPause = 1102, kPlayStop = 1103, kPlayView = 1104;
 constexpr int kPlayFwd5 = 1111, kPlayFwd30 = 1112, kPlayFwd300 = 1113, kPlayBack5 = 1114, kPlayBack30 = 1115,
               kPlayBack300 = 1116;
@@ -30,10 +30,12 @@ struct Placement {
   int font;   // skin font, 0 for the default
 };
 
-// Recorder: scene, format, elapsed time, file name; the three buttons below.
+// Recorder: scene, format, elapsed time, file name, the input level meter;
+// the three buttons below.
 constexpr Placement kRecorder[] = {
     {kRecScene, {10, 10, 220, 22}, 2},      {kRecFormat, {10, 38, 220, 16}, 3},
     {kRecElapsed, {10, 66, 220, 24}, 5},    {kRecFileName, {10, 100, 220, 16}, 4},
+    {kRecMeter, {10, 126, 220, 40}, 3},
     {kRecStart, {10, 180, 64, 48}, 0},      {kRecPause, {88, 180, 64, 48}, 0},
     {kRecStop, {166, 180, 64, 48}, 0},
 };

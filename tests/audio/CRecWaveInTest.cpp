@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -281,6 +282,86 @@ TEST_F(CRecWaveInTest, AFailedWriteEndsTheRecordingInsteadOfWaitingForTheLostBuf
   EXPECT_EQ(master->GetStopReason(), StopReason::FileWrite);
   EXPECT_TRUE(WaitUntil([&] { return !master->IsRunning(); }));
   EXPECT_EQ(master->GetDevice()->BufferCount(), 0u);
+}
+
+TEST_F(CRecWaveInTest, ARunThatFailsBeforeAnySoundRemovesItsFileButNeverAnotherOrOneWithSound) {
+  TempFolder folder;
+  RefPtr<CRecWaveIn> master = Create<CRecWaveIn>();
+  auto run = [&](uint32_t device, const std::wstring& path, RefPtr<AudioEncoder> encoder) {
+    EXPECT_TRUE(master->Setup(device, path, std::move(encoder)));
+    EXPECT_TRUE(master->Start());
+    EXPECT_TRUE(master->WaitForState(M::Closed, 10000, 1));
+    return master->GetStopReason();
+  };
+  VirtualWaveDevice busy = CounterInput(1.0);
+  busy.openResult = MMSYSERR_ALLOCATED;
+  Backend().SetDevices(WaveDirection::Input, {CounterInput(4.0), busy});
+
+  // The device cannot be had: the file it made holds only a header.
+  TraceCapture trace;
+  EXPECT_EQ(run(1, folder.WFile(L"busy.wav"), Wav(1, 8000, 16)), StopReason::DeviceFailure);
+  EXPECT_FALSE(std::filesystem::exists(folder.File("busy.wav")));
+  EXPECT_TRUE(master->RemovedEmptyFile());
+  EXPECT_TRUE(trace.Contains("removed"));
+
+  // The encoder refuses the format (Speex goes up to 48 kHz).
+  RefPtr<SpeexEncoder> speex = Create<SpeexEncoder>();
+  speex->SetFormat(1, 96000, 16);
+  const StopReason refused = run(0, folder.WFile(L"refused.spx"), speex);
+  EXPECT_EQ(refused, StopReason::EncoderStartFailure);
+  EXPECT_FALSE(std::filesystem::exists(folder.File("refused.spx"))) << StopCode(refused);
+
+  // A file that was there already is never the run's to remove.
+  WriteBytes(folder.File("taken.wav"), "someone else's file");
+  EXPECT_EQ(run(0, folder.WFile(L"taken.wav"), Wav(1, 8000, 16)), StopReason::FileOpen);
+  EXPECT_EQ(ReadBytes(folder.File("taken.wav")), "someone else's file");
+  EXPECT_FALSE(master->RemovedEmptyFile());
+
+  // The owner's stop keeps its file, however short.
+  ASSERT_TRUE(master->Setup(0, folder.WFile(L"asked.wav"), Wav(1, 8000, 16)));
+  ASSERT_TRUE(master->Start());
+  ASSERT_TRUE(master->WaitForState(M::Running, 5000, 1));
+  master->Close();
+  ASSERT_TRUE(master->WaitForState(M::Closed, 10000, 1));
+  EXPECT_TRUE(std::filesystem::exists(folder.File("asked.wav")));
+
+  // A failure after sound was recorded keeps what was recorded.
+  ASSERT_TRUE(master->Setup(0, folder.WFile(L"sound.wav"), Wav(1, 8000, 16)));
+  ASSERT_TRUE(master->Start());
+  ASSERT_TRUE(WaitUntil([&] { return master->GetInputLevel().buffers >= 1; }));
+  master->Inbox()->Post(MakeAbortMessage(StopReason::DeviceFailure));
+  ASSERT_TRUE(master->WaitForState(M::Closed, 10000, 1));
+  EXPECT_EQ(master->GetStopReason(), StopReason::DeviceFailure);
+  ASSERT_TRUE(std::filesystem::exists(folder.File("sound.wav")));
+  EXPECT_GT(std::filesystem::file_size(folder.File("sound.wav")), 44u);
+  EXPECT_FALSE(master->RemovedEmptyFile());
+}
+
+TEST_F(CRecWaveInTest, TheInputLevelIsMeasuredOnEveryCapturedBufferUnlessTurnedOff) {
+  TempFolder folder;
+  VirtualWaveDevice sine = CounterInput(4.0);
+  sine.signal = VirtualSignal::Sine;
+  sine.amplitude = 0.5;
+  sine.frequency = 1000;
+  Program(sine);
+  RefPtr<CRecWaveIn> master = Create<CRecWaveIn>();
+  ASSERT_TRUE(master->Setup(0, folder.WFile(L"level.wav"), Wav(2, 44100, 16)));
+  ASSERT_TRUE(master->Start());
+  ASSERT_TRUE(WaitUntil([&] { return master->GetInputLevel().buffers >= 3; }));
+  LevelReading level = master->GetInputLevel();
+  EXPECT_NEAR(level.peakDb, -6.0, 0.3);
+  EXPECT_NEAR(level.rmsDb, -9.0, 0.3);
+  ASSERT_TRUE(master->Close());
+
+  // Off: nothing is measured, and the next run starts from nothing.
+  master->SetLevelMetering(false);
+  ASSERT_TRUE(master->Setup(0, folder.WFile(L"quiet.wav"), Wav(2, 44100, 16)));
+  ASSERT_TRUE(master->Start());
+  ASSERT_TRUE(WaitUntil([&] { return master->GetPosition() >= 1000; }));
+  level = master->GetInputLevel();
+  EXPECT_EQ(level.buffers, 0u);
+  EXPECT_EQ(level.peakDb, InputLevel::kFloorDb);
+  ASSERT_TRUE(master->Close());
 }
 
 TEST_F(CRecWaveInTest, HundredsOfStartStopCyclesLeakNothing) {
