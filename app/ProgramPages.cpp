@@ -1,16 +1,17 @@
 #include "app/ProgramPages.h"
 
 #include "app/EmptyPage.h"
+#include "player/PlayerPage.h"
 #include "ui/ManualPage.h"
 
 namespace talvinor {
 
-RefPtr<Page> MakeProgramPage(PageId page, const PageContext&) {
+RefPtr<Page> MakeProgramPage(PageId page, const PageContext& context) {
   switch (page) {
     case PageId::Recorder:
       return talvinor::Create<EmptyPage>(SkinPage::Recorder);
     case PageId::Player:
-      return talvinor::Create<EmptyPage>(SkinPage::Player);
+      return talvinor::Create<PlayerPage>(context);
     case PageId::Memo:
       return talvinor::Create<EmptyPage>(SkinPage::Memo);
     case PageId::Settings:
