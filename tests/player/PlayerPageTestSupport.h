@@ -63,7 +63,17 @@ inline std::string TonePcm(uint32_t ms, uint32_t rate = 8000) { return Pcm(stati
 
 class PlayerPageFixture {
  public:
-  explicit PlayerPageFixture(double pace = 1.0, RefPtr<CRecWaveOut> master = nullptr) {
+  // `skinFolder`, when given, is where the skin bitmap is found; the skin is
+  // then built in that type and size class.
+  explicit PlayerPageFixture(double pace = 1.0, RefPtr<CRecWaveOut> master = nullptr, const std::wstring& skinFolder = L"",
+                             int skinType = 1, int sizeClass = 17) {
+    if (!skinFolder.empty()) {
+      OverrideProgramFolder(skinFolder);
+      GetConfig()->m_SkinTypeId = static_cast<uint32_t>(skinType);
+      SkinResources::Get()->Build(0, sizeClass, skinType);
+    } else {
+      SkinResources::Get()->Build(0, 17, 1);
+    }
     OverrideProgramFolder(program.WPath());
     SetWaveBackend(WaveBackendKind::Virtual);
     VirtualWaveBackend::Instance().ResetToDefaults();
@@ -78,10 +88,10 @@ class PlayerPageFixture {
     config->m_RecJustScrOff = 1;  // a player's keeper ignores these
     config->m_RecAutoScrOff = 1;
     config->m_RecAutoScrOffCyc = 0;
-    SkinResources::Get()->Build(0, 17, 1);
 
     frame = Create<RecordingWindow>();
-    frame->Create(L"TALVINOR", kWsVisible, {0, 0, 240, 320}, nullptr, 0);
+    const int scale = SkinResources::Get()->Scale();
+    frame->Create(L"TALVINOR", kWsVisible, {0, 0, 240 * scale, 320 * scale}, nullptr, 0);
     host.frame = frame->Id();
     PageContext context;
     context.playbackMaster = master ? master : Create<CRecWaveOut>();
@@ -109,7 +119,8 @@ class PlayerPageFixture {
   }
 
   bool Make() {
-    if (!page->Create(L"", kWsChild | kWsVisible, {0, 0, 240, 252}, frame.Get(), 0)) return false;
+    const int scale = SkinResources::Get()->Scale();
+    if (!page->Create(L"", kWsChild | kWsVisible, {0, 0, 240 * scale, 252 * scale}, frame.Get(), 0)) return false;
     page->OnActivate();
     return true;
   }
