@@ -23,3 +23,12 @@ RefPtr<Page> MakeProgramPage(PageId page, const PageContext& context) {
 }
 
 }  // namespace talvinor
+
+namespace talvinor {
+
+bool StartDesktopMediaControls(Page* player, const std::string& nameSuffix) {
+  if (!player || !player->IsKindOf(PlayerPage::kTypeCode)) return false;
+  return static_cast<PlayerPage*>(player)->StartMediaControls(nameSuffix);
+}
+
+}  // namespace talvinor

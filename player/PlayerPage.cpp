@@ -13,6 +13,7 @@
 #include "platform/Trace.h"
 #include "platform/Unicode.h"
 #include "player/InformationText.h"
+#include "player/PlayerMediaControls.h"
 #include "player/RenameDialog.h"
 #include "settings/ConfigStore.h"
 #include "ui/MessageBox.h"
@@ -51,6 +52,8 @@ bool IsUsableName(const std::wstring& name) {
 PlayerPage::PlayerPage(const PageContext& context, RefPtr<PowerKeeper> keeper)
     : m_master(context.playbackMaster ? context.playbackMaster : talvinor::Create<CRecWaveOut>()),
       m_keeper(keeper ? keeper : talvinor::Create<PowerKeeper>(0)) {}
+
+PlayerPage::~PlayerPage() = default;
 
 void PlayerPage::Notice(const wchar_t* format, ...) {
   va_list args;
@@ -366,7 +369,9 @@ void PlayerPage::Stop() {
   m_master->Close();
 }
 
-void PlayerPage::Skip(int seconds) {
+void PlayerPage::Skip(int seconds) { SkipMilliseconds(static_cast<int64_t>(seconds) * 1000); }
+
+void PlayerPage::SkipMilliseconds(int64_t offset) {
   bool wasPlaying = false;
   if (m_master->IsState(MasterState::Running)) {
     if (!m_master->Pause() || !WaitPaused()) {
@@ -376,7 +381,7 @@ void PlayerPage::Skip(int seconds) {
     wasPlaying = true;
   }
   const int64_t length = m_master->GetLength();
-  const int64_t target = static_cast<int64_t>(m_master->GetPosition()) + static_cast<int64_t>(seconds) * 1000;
+  const int64_t target = static_cast<int64_t>(m_master->GetPosition()) + offset;
   bool beyondEnd = false;
   if (target < 1) {
     m_master->Seek(0);
@@ -474,6 +479,7 @@ void PlayerPage::OnStateNotice(uint32_t newState, uint32_t oldState) {
     m_timerRunning = false;
     if (!m_resumeAfterDrag) UpdateTimeDisplay();
   }
+  if (m_media) m_media->OnPlaybackChanged();
   if (m_listener) m_listener();
 }
 
@@ -628,20 +634,40 @@ void PlayerPage::Delete() {
   m_list->Refill();
 }
 
-bool PlayerPage::PlayNeighbour(int offset) {
+int PlayerPage::NeighbourRow(int offset) const {
   const int count = m_list->GetItemCount();
-  int item = m_list->GetSelectedItem();
-  if (count == 0 || offset == 0) return false;
-  for (item = (item == ListView::kNone ? (offset > 0 ? -1 : count) : item) + offset; item >= 0 && item < count;
-       item += offset) {
-    const std::wstring path = JoinPath(m_list->CurrentFolder(), m_list->GetItemText(item, FileListView::kColumnName));
-    if (m_list->GetItemText(item, FileListView::kColumnName) == FileListView::kUpName || IsFolder(path)) continue;
-    m_list->SelectItem(item);
-    m_list->EnsureVisible(item);
-    Play();
-    return true;
+  if (count == 0 || offset == 0) return ListView::kNone;
+  const int selected = m_list->GetSelectedItem();
+  const int step = offset > 0 ? 1 : -1;
+  int item = selected == ListView::kNone ? (step > 0 ? -1 : count) : selected;
+  for (int left = offset > 0 ? offset : -offset; left > 0;) {
+    item += step;
+    if (item < 0 || item >= count) return ListView::kNone;
+    const std::wstring name = m_list->GetItemText(item, FileListView::kColumnName);
+    if (name == FileListView::kUpName || IsFolder(JoinPath(m_list->CurrentFolder(), name))) continue;
+    --left;
   }
-  return false;
+  return item;
+}
+
+bool PlayerPage::HasNeighbour(int offset) const { return NeighbourRow(offset) != ListView::kNone; }
+
+bool PlayerPage::PlayNeighbour(int offset) {
+  const int item = NeighbourRow(offset);
+  if (item == ListView::kNone) return false;
+  m_list->SelectItem(item);
+  m_list->EnsureVisible(item);
+  Play();
+  return true;
+}
+
+bool PlayerPage::StartMediaControls(const std::string& nameSuffix, std::string* error) {
+  m_media = std::make_unique<PlayerMediaControls>(this);
+  if (!m_media->Start(nameSuffix, error)) {
+    m_media.reset();
+    return false;
+  }
+  return true;
 }
 
 void PlayerPage::OnActivate() {
@@ -760,6 +786,7 @@ bool PlayerPage::OnKeyNavigate(const WindowMessage& key) {
 }
 
 void PlayerPage::OnClose() {
+  m_media.reset();
   KillTimer(kTimerId);
   m_timerRunning = false;
   m_listener = nullptr;

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "audio/CRecWaveOut.h"
@@ -18,6 +19,8 @@
 
 namespace talvinor {
 
+class PlayerMediaControls;
+
 // What the page tells whoever follows its playback (the desktop's media
 // controls) after every change of state.
 using PlaybackListener = std::function<void()>;
@@ -28,6 +31,8 @@ using PlaybackListener = std::function<void()>;
 // the format and tags of the file playing. The master's state notices drive
 // everything shown; the page keeps no playback state of its own.
 class PlayerPage : public Page {
+  TALVINOR_CLASS_CODES(0x4610, 0x4100, 0x4000)
+
  public:
   static constexpr int kPlay = 1101, kPause = 1102, kStop = 1103, kSwitchView = 1104;
   static constexpr int kForward5 = 1111, kForward30 = 1112, kForward300 = 1113;
@@ -43,6 +48,7 @@ class PlayerPage : public Page {
   // The keeper defaults to one with flags 0: a player never switches the
   // display off.
   explicit PlayerPage(const PageContext& context, RefPtr<PowerKeeper> keeper = nullptr);
+  ~PlayerPage() override;
 
   intptr_t HandleMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) override;
   void OnActivate() override;
@@ -59,6 +65,8 @@ class PlayerPage : public Page {
   void PauseOrResume();
   void Stop();
   void Skip(int seconds);
+  // A skip by any offset, by the same rules.
+  void SkipMilliseconds(int64_t offset);
   void SwitchViewMode();
   void ChangeFilter();
   void ToggleShowAllFiles();
@@ -69,6 +77,11 @@ class PlayerPage : public Page {
   // Plays the file `offset` rows after (or before) the selected one,
   // skipping folders; false when there is none.
   bool PlayNeighbour(int offset);
+  bool HasNeighbour(int offset) const;
+  // Publishes the page to the desktop's media controls (MPRIS on the
+  // session bus); false, traced, when that cannot be done.
+  bool StartMediaControls(const std::string& nameSuffix = "", std::string* error = nullptr);
+  PlayerMediaControls* MediaControls() const { return m_media.get(); }
   // Pause and resume for the external commands and the media controls.
   bool PauseIfPlaying();
   bool ResumeIfPaused();
@@ -115,6 +128,7 @@ class PlayerPage : public Page {
   void FocusAfterButton();
   void ShowContextMenu(int x, int y);
   bool WaitPaused();
+  int NeighbourRow(int offset) const;
   // Stops the playback of `path`, if it plays, without the stop message.
   void StopIfPlaying(const std::wstring& path);
   void ApplyColumnWidths();
@@ -132,6 +146,7 @@ class PlayerPage : public Page {
   RefPtr<Menu> m_contextMenu;
   PlaybackListener m_listener;
   MessageObserver m_messageObserver;
+  std::unique_ptr<PlayerMediaControls> m_media;
 
   int m_viewMode = 1;
   bool m_resumeAfterDrag = false;
