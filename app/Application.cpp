@@ -1,11 +1,13 @@
 #include "app/Application.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <vector>
 
+#include "app/ProgramPages.h"
 #include "command/CommandLine.h"
 #include "core/Singletons.h"
 #include "settings/WaveLayerDeviceQuery.h"
@@ -139,6 +141,14 @@ void Application::LoadSettings() {
   FillPathDefaults();
 }
 
+std::string Application::MediaControlsSuffix() const {
+  if (m_options.instanceKey == kFrameClassName) return "";
+  // An MPRIS name element takes letters, digits and '_' only.
+  std::string suffix = ".instance_";
+  for (char c : m_options.instanceKey) suffix += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+  return suffix;
+}
+
 bool Application::Start() {
   if (m_state != StartState::FirstInstance || !m_frame || m_frame->IsCreated()) return false;
   LoadSettings();
@@ -156,6 +166,7 @@ bool Application::Start() {
   m_frame->SetCommandLine(m_commandLine);
   m_frame->SetMasters(m_recordingMaster, m_playbackMaster, m_conversionMaster);
   if (!m_frame->CreateFrame()) return false;
+  if (m_options.mediaControls) StartDesktopMediaControls(m_frame->PageOf(PageId::Player), MediaControlsSuffix());
   m_frame->Show(true);
   UiApplication::SetKeyHook([this](const WindowMessage& key) { return PreTranslate(key); });
   m_keyHookInstalled = true;

@@ -35,6 +35,9 @@ struct ApplicationOptions {
   // How long a second start keeps trying to reach a running instance whose
   // channel is not open (it is starting up or closing down).
   uint32_t forwardWaitMs = 3000;
+  // Publish the player to the desktop's media controls (MPRIS); an
+  // instance with a key of its own does so under a name of its own.
+  bool mediaControls = true;
 };
 
 // How the start-up ended before the event loop.
@@ -97,6 +100,8 @@ class Application : public RefObject {
   ~Application() override;
 
  private:
+  // The MPRIS name suffix of this instance ("" for the program's own key).
+  std::string MediaControlsSuffix() const;
   void LoadSettings();
 
   ApplicationOptions m_options;

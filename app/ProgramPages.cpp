@@ -1,6 +1,7 @@
 #include "app/ProgramPages.h"
 
 #include "app/EmptyPage.h"
+#include "player/PlayerPage.h"
 #include "recorder/RecorderPage.h"
 #include "ui/ManualPage.h"
 
@@ -11,7 +12,7 @@ RefPtr<Page> MakeProgramPage(PageId page, const PageContext& context) {
     case PageId::Recorder:
       return talvinor::Create<RecorderPage>(context.recordingMaster);
     case PageId::Player:
-      return talvinor::Create<EmptyPage>(SkinPage::Player);
+      return talvinor::Create<PlayerPage>(context);
     case PageId::Memo:
       return talvinor::Create<EmptyPage>(SkinPage::Memo);
     case PageId::Settings:
@@ -20,6 +21,15 @@ RefPtr<Page> MakeProgramPage(PageId page, const PageContext& context) {
       return talvinor::Create<ManualPage>();
   }
   return nullptr;
+}
+
+}  // namespace talvinor
+
+namespace talvinor {
+
+bool StartDesktopMediaControls(Page* player, const std::string& nameSuffix) {
+  if (!player || !player->IsKindOf(PlayerPage::kTypeCode)) return false;
+  return static_cast<PlayerPage*>(player)->StartMediaControls(nameSuffix);
 }
 
 }  // namespace talvinor

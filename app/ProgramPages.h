@@ -1,4 +1,6 @@
 #pragma once
+#include <string>
+
 #include "command/CommandHost.h"
 #include "core/RefPtr.h"
 #include "ui/Page.h"
@@ -10,5 +12,10 @@ namespace talvinor {
 // it cannot be made. The recorder, player, memo and settings tabs hold empty
 // pages until their own pages are part of the program.
 RefPtr<Page> MakeProgramPage(PageId page, const PageContext& context);
+
+// Publishes the player page among `pages` to the desktop's media controls
+// (MPRIS on the session bus, under a name with `nameSuffix`); false, traced,
+// when there is no player page or no session bus.
+bool StartDesktopMediaControls(Page* player, const std::string& nameSuffix);
 
 }  // namespace talvinor

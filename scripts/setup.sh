@@ -14,6 +14,8 @@ packages=(
   vorbis-tools speex sox ffmpeg espeak-ng
   # private buses and an X server for the power tests
   dbus-daemon xvfb xauth
+  # the MPRIS client the player's media-control tests drive it with
+  playerctl
 )
 
 missing=()

@@ -33,6 +33,7 @@ struct TestInstance {
     options.sizeClass = 17;
     options.quit = [this](int code) { quits.push_back(code); };
     options.devices = Create<FixedWaveDeviceQuery>(1u, 1u, 0x0FFFu);  // every standard format
+    options.mediaControls = false;  // never on the bus of the session running the tests
   }
   ~TestInstance() { OverrideProgramFolder(L""); }
 };
