@@ -9,6 +9,11 @@ namespace talvinor {
 // the PCM buffers themselves, appended. The header carries the provisional
 // sizes 0x7FFFFFFF until the stop rewrites it with the final ones.
 //
+// While recording, the header is brought up to date in place about once a
+// second, so a recording cut off by a crash plays up to that point; after
+// the file is closed, MakeFileFinal sets the sizes from what the file really
+// holds, whatever ended the run (a write error or a full disk included).
+//
 // The size fields are 32 bits: once the data reaches the data limit the
 // encoder keeps the whole frames that still fit, drops the rest, reports
 // stop reason 35 and, at the stop, writes a correct final header.
@@ -26,6 +31,8 @@ class WaveFileEncoder : public AudioEncoder {
   // Recognises its header buffer (free again); any other buffer has been
   // written and goes back to the master as InputConsumed.
   bool ReturnBuffer(RefPtr<AudioBuffer> buffer) override;
+
+  void MakeFileFinal(const std::wstring& path) override;
 
   // Lowers the data limit (for tests); refused while running.
   bool SetDataLimit(uint32_t bytes);
@@ -45,6 +52,9 @@ class WaveFileEncoder : public AudioEncoder {
   // Waits for the header buffer to come back, at most `timeoutMs`.
   bool WaitHeaderFree(uint32_t timeoutMs);
   bool PostHeader(uint32_t dataBytes);
+  // The header with the sizes so far, when a second has passed since the
+  // last one and the header buffer is back.
+  void RefreshHeader();
 
   RefPtr<AudioBuffer> m_header;  // guarded by m_lock
   bool m_headerFree = true;      // guarded by m_lock
@@ -52,6 +62,7 @@ class WaveFileEncoder : public AudioEncoder {
   // Encoder thread only:
   uint32_t m_dataBytes = 0;
   uint32_t m_runLimit = 0;
+  uint32_t m_headerTick = 0;  // when the header was last posted
   bool m_full = false;
 };
 
