@@ -37,8 +37,9 @@ RefPtr<AudioBuffer> NewHeaderBuffer() {
 WaveFileEncoder::WaveFileEncoder() : m_header(NewHeaderBuffer()) {}
 
 void WaveFileEncoder::BuildHeader(const WaveFormat& format, uint32_t dataBytes, uint8_t out[kHeaderSize]) {
-  uint32_t riffSize = dataBytes == 0 ? kProvisionalSize : dataBytes + 36;
-  uint32_t dataSize = dataBytes == 0 ? kProvisionalSize : dataBytes;
+  const bool unknown = dataBytes == kSizesUnknown;
+  uint32_t riffSize = unknown ? kProvisionalSize : dataBytes + 36;
+  uint32_t dataSize = unknown ? kProvisionalSize : dataBytes;
   std::memcpy(out, "RIFF", 4);
   Put32(out + 4, riffSize);
   std::memcpy(out + 8, "WAVEfmt ", 8);
@@ -133,7 +134,7 @@ StopReason WaveFileEncoder::SetupStep() {
     m_header = NewHeaderBuffer();
     m_headerFree = true;
   }
-  return PostHeader(0) ? StopReason::None : StopReason::EncoderStartFailure;
+  return PostHeader(kSizesUnknown) ? StopReason::None : StopReason::EncoderStartFailure;
 }
 
 void WaveFileEncoder::Encode(RefPtr<AudioBuffer> buffer) {

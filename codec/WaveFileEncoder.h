@@ -37,7 +37,12 @@ class WaveFileEncoder : public AudioEncoder {
   // Lowers the data limit (for tests); refused while running.
   bool SetDataLimit(uint32_t bytes);
 
-  // The 44-byte header for `format` and `dataBytes` of PCM (0: provisional).
+  // What BuildHeader takes for a header whose sizes are not known yet (it
+  // writes kProvisionalSize); no real size is this large.
+  static constexpr uint32_t kSizesUnknown = 0xFFFFFFFFu;
+
+  // The 44-byte header for `format` and `dataBytes` of PCM (0 is an empty
+  // file's final header, kSizesUnknown the provisional one).
   static void BuildHeader(const WaveFormat& format, uint32_t dataBytes, uint8_t out[kHeaderSize]);
 
  protected:

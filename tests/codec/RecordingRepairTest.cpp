@@ -49,7 +49,7 @@ TEST(RecordingRepairTest, AWaveCutOffGetsItsSizesFromTheWholeFramesItHoldsAndIsT
   const std::string pcm = Pcm(8000 * 4 * 3);  // three seconds of 8 kHz stereo
   // Provisional sizes, as a recording killed before its first update leaves
   // them, and half a frame at the end.
-  WriteFile(path, OwnWaveHeader(2, 8000, 0) + pcm + "ab");
+  WriteFile(path, OwnWaveHeader(2, 8000, WaveFileEncoder::kSizesUnknown) + pcm + "ab");
   RepairReport report = Repair(path);
   EXPECT_EQ(report.outcome, RepairOutcome::Repaired) << report.what;
   EXPECT_EQ(report.dataBytesBefore, WaveFileEncoder::kProvisionalSize);
