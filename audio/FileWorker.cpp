@@ -132,6 +132,9 @@ uint32_t FileWorker::Run() {
     m_inbox->Clear();
     return 0;
   }
+  // A file being written is locked, so a repair pass of another process
+  // (the program's start-up, talvinor-cli repair) leaves it alone.
+  if (openMode != FileOpenMode::Read) file.TryLockExclusive();
   {
     Locker lock(m_lock.Get());
     m_fileSize = size;

@@ -2,6 +2,7 @@
 
 #include <ogg/ogg.h>
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -164,8 +165,8 @@ bool ReadOggPage(File& file, uint32_t offset, uint32_t fileSize, std::vector<uin
 
 // A complete file ends with a valid end-of-stream page that ends exactly at
 // the end of the file; looked for in the last page's reach only.
-bool OggEndsComplete(File& file, uint32_t size) {
-  const uint32_t from = size > kOggTailBytes ? size - kOggTailBytes : 0;
+bool OggEndsCompleteWithin(File& file, uint32_t size, uint32_t window) {
+  const uint32_t from = size > window ? size - window : 0;
   std::vector<uint8_t> tail(size - from);
   uint32_t done = 0;
   if (!ReadAt(file, from, tail.data(), static_cast<uint32_t>(tail.size()), &done) || done != tail.size()) return false;
@@ -178,6 +179,12 @@ bool OggEndsComplete(File& file, uint32_t size) {
     }
   }
   return false;
+}
+
+// Our own pages are small: most files are settled by their last 16 KB.
+bool OggEndsComplete(File& file, uint32_t size) {
+  constexpr uint32_t kQuickTailBytes = 16 * 1024;
+  return OggEndsCompleteWithin(file, size, kQuickTailBytes) || (size > kQuickTailBytes && OggEndsCompleteWithin(file, size, kOggTailBytes));
 }
 
 // True when a valid page starts anywhere at or after `offset`.
@@ -266,6 +273,14 @@ RepairReport RepairRecording(const std::wstring& path, RepairMode mode) {
   if (!file.Open(path, mode == RepairMode::Repair ? FileOpenMode::ReadWrite : FileOpenMode::Read)) {
     RepairReport report = Failure(file, "opening");
     if (file.IsNotRegularFile()) report.what = "not a regular file";
+    return report;
+  }
+  if (!file.TryLockExclusive()) {
+    RepairReport report;
+    report.outcome = file.LastError() == EWOULDBLOCK ? RepairOutcome::LeftAlone : RepairOutcome::Failed;
+    report.error = file.LastError();
+    report.what = report.outcome == RepairOutcome::LeftAlone ? "being written by a running recording; left as it is"
+                                                             : "could not be locked";
     return report;
   }
   uint32_t size = 0;

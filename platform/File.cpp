@@ -1,6 +1,7 @@
 #include "platform/File.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -185,6 +186,18 @@ bool File::Truncate(uint32_t size) {
   if (m_fd < 0) return Fail(EBADF, "Truncate");
   while (::ftruncate(m_fd, static_cast<off_t>(size)) != 0) {
     if (errno != EINTR) return Fail(errno, "Truncate");
+  }
+  return true;
+}
+
+bool File::TryLockExclusive() {
+  if (m_fd < 0) return Fail(EBADF, "TryLockExclusive");
+  while (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
+    if (errno == EINTR) continue;
+    // Held by someone else is an answer, not a failure to trace.
+    m_lastError = errno;
+    if (errno == EWOULDBLOCK) return false;
+    return Fail(errno, "TryLockExclusive");
   }
   return true;
 }

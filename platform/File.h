@@ -59,6 +59,11 @@ class File {
   bool Truncate(uint32_t size);
   bool Flush();
 
+  // An advisory lock on the whole file, held until Close: a recording holds
+  // it while it writes, so a repair pass never cuts a file still growing.
+  // False when another open file description holds it (or on failure).
+  bool TryLockExclusive();
+
   // True when the last Open failed because the path is a FIFO, a device or a
   // socket rather than a regular file.
   bool IsNotRegularFile() const { return m_notRegular; }

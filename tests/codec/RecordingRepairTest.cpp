@@ -12,6 +12,7 @@
 #include "codec/RecordingRepair.h"
 #include "codec/SpeexEncoder.h"
 #include "codec/VorbisEncoder.h"
+#include "platform/File.h"
 #include "support/TempFolder.h"
 
 namespace talvinor {
@@ -74,6 +75,22 @@ TEST(RecordingRepairTest, AWaveCutOffGetsItsSizesFromTheWholeFramesItHoldsAndIsT
     EXPECT_EQ(Repair(folder.File(name)).outcome, RepairOutcome::Complete) << name;
     EXPECT_TRUE(ReadFile(folder.File(name)) == before) << name;
   }
+}
+
+TEST(RecordingRepairTest, AFileStillBeingRecordedIsLeftAlone) {
+  TempFolder folder;
+  const std::string path = folder.File("rz240102_103000.wav");
+  const std::string bytes = OwnWaveHeader(1, 8000, WaveFileEncoder::kSizesUnknown) + Pcm(1600);
+  WriteFile(path, bytes);
+  // The recorder's file worker holds this lock while it writes.
+  File writer;
+  ASSERT_TRUE(writer.Open(Utf8ToWide(path), FileOpenMode::ReadWrite));
+  ASSERT_TRUE(writer.TryLockExclusive());
+  RepairReport report = Repair(path);
+  EXPECT_EQ(report.outcome, RepairOutcome::LeftAlone) << report.what;
+  EXPECT_TRUE(ReadFile(path) == bytes);
+  writer.Close();
+  EXPECT_EQ(Repair(path).outcome, RepairOutcome::Repaired);
 }
 
 TEST(RecordingRepairTest, WhatIsNotARecordingOrNotAFileIsNeverWritten) {
