@@ -6,9 +6,12 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <cwctype>
+#include <set>
 #include <vector>
 
 #include "platform/File.h"
+#include "platform/FileSystem.h"
 #include "platform/Trace.h"
 #include "platform/Unicode.h"
 
@@ -303,6 +306,50 @@ RepairReport RepairRecording(const std::wstring& path, RepairMode mode) {
     Trace("RecordingRepair - \"%s\": %s\r\n", WideToUtf8(path).c_str(), report.what.c_str());
   }
   return report;
+}
+
+namespace {
+
+bool Digits(const std::wstring& text, size_t at, size_t count) {
+  if (text.size() < at + count) return false;
+  for (size_t i = at; i < at + count; ++i) {
+    if (text[i] < L'0' || text[i] > L'9') return false;
+  }
+  return true;
+}
+
+bool EndsWith(const std::wstring& text, const wchar_t* tail) {
+  const std::wstring end(tail);
+  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+}  // namespace
+
+bool IsRecordingName(const std::wstring& name) {
+  // "rz" or "rm", six digits, '_', six digits: 15 characters before the rest.
+  if (name.size() < 19 || name[0] != L'r' || (name[1] != L'z' && name[1] != L'm')) return false;
+  if (!Digits(name, 2, 6) || name[8] != L'_' || !Digits(name, 9, 6)) return false;
+  if (name[1] == L'm') return name.size() == 19 && EndsWith(name, L".ogg");
+  // A call recording carries the other party's details before the extension.
+  if (name.size() > 19 && name[15] != L'_' && name[15] != L'.') return false;
+  return EndsWith(name, L".wav") || EndsWith(name, L".ogg") || EndsWith(name, L".spx");
+}
+
+std::vector<RecoveredRecording> RepairUnfinishedRecordings(const std::vector<std::wstring>& folders) {
+  std::vector<RecoveredRecording> repaired;
+  std::set<std::wstring> seen;
+  for (const std::wstring& folder : folders) {
+    if (!seen.insert(folder).second) continue;
+    std::vector<FolderEntry> entries;
+    if (ListFolder(folder, &entries) != 0) continue;
+    for (const FolderEntry& entry : entries) {
+      if ((entry.attributes & kAttrDirectory) || !IsRecordingName(entry.name)) continue;
+      const std::wstring path = folder.empty() ? L"/" + entry.name : folder + L"/" + entry.name;
+      RepairReport report = RepairRecording(path);
+      if (report.outcome == RepairOutcome::Repaired) repaired.push_back({path, report});
+    }
+  }
+  return repaired;
 }
 
 }  // namespace talvinor

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace talvinor {
 
@@ -41,5 +42,22 @@ struct RepairReport {
 // damaged stretch is left as it is, so a repair never loses sound a player
 // could decode. Only regular files are opened.
 RepairReport RepairRecording(const std::wstring& path, RepairMode mode = RepairMode::Repair);
+
+// True for the names this program gives its recordings and backups:
+// "rz" + date "_" time (a call recording's suffix after it) with ".wav",
+// ".ogg" or ".spx", and "rm" + date "_" time + ".ogg".
+bool IsRecordingName(const std::wstring& name);
+
+// A file a pass over the folders repaired.
+struct RecoveredRecording {
+  std::wstring path;
+  RepairReport report;
+};
+
+// Repairs the recordings left unfinished in `folders` (each looked at once;
+// only the names IsRecordingName accepts, so a large folder costs little:
+// a complete file is settled by its header or its last page). What it
+// repaired, in the order found.
+std::vector<RecoveredRecording> RepairUnfinishedRecordings(const std::vector<std::wstring>& folders);
 
 }  // namespace talvinor
