@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "app/ProgramPages.h"
+#include "codec/RecordingRepair.h"
 #include "command/CommandLine.h"
+#include "platform/TerminationSignals.h"
 #include "core/Singletons.h"
 #include "settings/WaveLayerDeviceQuery.h"
 #include "platform/Clock.h"
@@ -167,10 +169,31 @@ bool Application::Start() {
   m_frame->SetMasters(m_recordingMaster, m_playbackMaster, m_conversionMaster);
   if (!m_frame->CreateFrame()) return false;
   if (m_options.mediaControls) StartDesktopMediaControls(m_frame->PageOf(PageId::Player), MediaControlsSuffix());
+  // A logout's SIGTERM (and Ctrl-C, a closed terminal) closes the window as
+  // the exit command does.
+  const WindowId frame = m_frame->Id();
+  SetTerminationHandler([frame](int number) {
+    PostMessage(frame, kWmTerminationSignal, static_cast<uintptr_t>(number), 0);
+  });
   m_frame->Show(true);
+  if (m_options.recoverRecordings) RecoverRecordings();
   UiApplication::SetKeyHook([this](const WindowMessage& key) { return PreTranslate(key); });
   m_keyHookInstalled = true;
   return true;
+}
+
+void Application::RecoverRecordings() {
+  RefPtr<CONFIG> config = GetConfig();
+  const std::vector<RecoveredRecording> repaired =
+      RepairUnfinishedRecordings({config->m_RecPath, config->m_RecTelPath, config->m_MemoPath});
+  if (repaired.empty()) return;
+  const std::wstring& path = repaired.back().path;
+  const std::wstring name = path.substr(path.rfind(L'/') + 1);
+  if (repaired.size() == 1) {
+    m_frame->ShowNotice(L"中断された録音を修復しました: " + name);
+  } else {
+    m_frame->ShowNotice(L"中断された録音を" + std::to_wstring(repaired.size()) + L"件修復しました: " + name + L" ほか");
+  }
 }
 
 int Application::Run(UiApplication& ui) { return ui.Run(); }
@@ -178,6 +201,8 @@ int Application::Run(UiApplication& ui) { return ui.Run(); }
 bool Application::PreTranslate(const WindowMessage& message) { return m_frame && m_frame->PreTranslateKey(message); }
 
 void Application::Teardown() {
+  // Closing already: a further signal changes nothing.
+  if (m_state == StartState::FirstInstance) SetTerminationHandler(nullptr);
   if (m_keyHookInstalled) {
     UiApplication::SetKeyHook(nullptr);
     m_keyHookInstalled = false;
@@ -226,6 +251,10 @@ int Application::Main(int argc, char** argv) {
     app->Teardown();
     return 0;
   }
+
+  // Before Qt starts its threads, so that every thread leaves the signals
+  // to the watch.
+  StartTerminationWatch();
 
   std::string why;
   if (!UiApplication::DisplayAvailable(&why)) {

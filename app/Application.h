@@ -38,6 +38,9 @@ struct ApplicationOptions {
   // Publish the player to the desktop's media controls (MPRIS); an
   // instance with a key of its own does so under a name of its own.
   bool mediaControls = true;
+  // Repair the recordings a crash, a kill or a full disk left unfinished in
+  // the recording, call-recording and memo folders, once at start-up.
+  bool recoverRecordings = true;
 };
 
 // How the start-up ended before the event loop.
@@ -76,6 +79,8 @@ class Application : public RefObject {
   int Run(UiApplication& ui);
   // Every key of the program's windows passes here first; true consumes it.
   bool PreTranslate(const WindowMessage& message);
+  // Repairs unfinished recordings in the settings' folders and says so.
+  void RecoverRecordings();
   // Releases the frame, the masters and the singletons, in that order, and
   // gives up the single-instance key. Safe to call more than once.
   void Teardown();

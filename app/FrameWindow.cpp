@@ -120,6 +120,9 @@ intptr_t FrameWindow::HandleMessage(uint32_t message, uintptr_t wParam, intptr_t
       return 0;
     case kWmFrameQuery:
       return 1;
+    case kWmTerminationSignal:
+      OnTerminationSignal(static_cast<int>(wParam));
+      return 0;
     default:
       return Window::HandleMessage(message, wParam, lParam);
   }
@@ -317,6 +320,22 @@ void FrameWindow::OnCloseRequest() {
     Trace("FrameWindow - close refused by the page\r\n");
     return;
   }
+  CloseProgram();
+}
+
+void FrameWindow::OnTerminationSignal(int signalNumber) {
+  if (m_closing || !IsCreated()) return;
+  // A box waiting for an answer is cancelled first; the close comes once its
+  // nested loop has returned, so no page is closed under an open dialog.
+  if (UiApplication::IsModalDialogOpen()) {
+    Trace("FrameWindow - signal %d: cancelling the open dialog first\r\n", signalNumber);
+    UiApplication::CloseModalDialogs();
+    PostMessage(Id(), kWmTerminationSignal, static_cast<uintptr_t>(signalNumber), 0);
+    return;
+  }
+  // As the exit command closes, without questions: a recording or a
+  // conversion is stopped by its page, so its file is final.
+  Trace("FrameWindow - signal %d: closing\r\n", signalNumber);
   CloseProgram();
 }
 

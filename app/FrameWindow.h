@@ -118,6 +118,8 @@ class FrameWindow : public Window, public PageHost, public CommandHost {
   void OnCommand(int id, int notifyCode);
   intptr_t OnNotify(const ControlNotify& notify);
   void OnCloseRequest();
+  // SIGTERM, SIGINT or SIGHUP: the program closes in order.
+  void OnTerminationSignal(int signalNumber);
   void Layout();
   bool BelongsToFrame(Window* window) const;
   void StartCommandServer();

@@ -84,4 +84,6 @@ bool AudioEncoder::ReportInputDone(RefPtr<AudioBuffer> buffer) {
   return PostToPeer(MakeMessage<MessageKind::InputConsumed>(std::move(buffer)));
 }
 
+void AudioEncoder::MakeFileFinal(const std::wstring&) {}
+
 }  // namespace talvinor

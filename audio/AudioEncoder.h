@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <deque>
+#include <string>
 
 #include "audio/AudioBuffer.h"
 #include "audio/AudioComponent.h"
@@ -36,6 +37,11 @@ class AudioEncoder : public AudioComponent {
   bool ReportInputDone(RefPtr<AudioBuffer> buffer);
 
   uint32_t GetFreeBufferCount();
+
+  // Called by a recording master once the run's file is closed, however the
+  // run ended (a stop, a write error, a full disk): brings what the file
+  // holds into a final, playable form in place. Nothing to do by default.
+  virtual void MakeFileFinal(const std::wstring& path);
 
  protected:
   AudioEncoder() = default;

@@ -232,9 +232,17 @@ void CRecWaveIn::EndRun() {
     MMRESULT result = m_device->CloseDevice(ReleaseMode::IfFree);
     if (result != MMSYSERR_NOERROR) Trace("CRecWaveIn::Close - error. res:%d \r\n", static_cast<int>(result));
   }
-  GetEncoder()->Close();
+  RefPtr<AudioEncoder> encoder = GetEncoder();
+  encoder->Close();
   m_fileWorker->Close();
-  RemoveFileWithoutSound();
+  // A file without sound goes; one with sound is made final, however the
+  // run ended. Only a file this run created is touched, never one that was
+  // there.
+  if (!RemoveFileWithoutSound() && m_fileWorker->CreatedFile()) {
+    std::wstring path;
+    GetFileName(&path);
+    encoder->MakeFileFinal(path);
+  }
 }
 
 void CRecWaveIn::NoteSoundEncoded() {
@@ -242,7 +250,7 @@ void CRecWaveIn::NoteSoundEncoded() {
   m_soundEncoded = true;
 }
 
-void CRecWaveIn::RemoveFileWithoutSound() {
+bool CRecWaveIn::RemoveFileWithoutSound() {
   bool soundEncoded = false;
   {
     Locker lock(m_lock.Get());
@@ -253,18 +261,19 @@ void CRecWaveIn::RemoveFileWithoutSound() {
   // recording. A file this run did not create (one that existed) is never
   // touched.
   if (soundEncoded || reason == StopReason::ByOwner || reason == StopReason::None || !m_fileWorker->CreatedFile())
-    return;
+    return false;
   std::wstring path;
   GetFileName(&path);
   const int error = DeleteFile(path);
   if (error != 0) {
     Trace("CRecWaveIn - could not remove the empty file \"%s\" (%d)\r\n", WideToUtf8(path).c_str(), error);
-    return;
+    return false;
   }
   Trace("CRecWaveIn - removed \"%s\": the run ended (%u) before any sound was recorded\r\n",
         WideToUtf8(path).c_str(), StopCode(reason));
   Locker lock(m_lock.Get());
   m_removedEmptyFile = true;
+  return true;
 }
 
 }  // namespace talvinor

@@ -76,7 +76,8 @@ class CRecWaveIn : public Master {
   bool Stopping();
   void NoteSoundEncoded();
   // The file of a failed run whose encoder took no sound is removed.
-  void RemoveFileWithoutSound();
+  // True when it removed the file.
+  bool RemoveFileWithoutSound();
 
   const RefPtr<WaveInDevice> m_device;
   RefPtr<AudioEncoder> m_head;  // guarded by m_lock

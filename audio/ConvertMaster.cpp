@@ -190,7 +190,12 @@ void ConvertMaster::Dispatch(GraphMessage* message) {
       }
       break;
     case MessageKind::PcmData:
-      if (!ending) encoder->QueueInput(message->Buffer());
+      if (!ending) {
+        if (RefPtr<AudioBuffer> pcm = message->Buffer()) {
+          m_decodedBytes.fetch_add(pcm->Length(), std::memory_order_relaxed);
+        }
+        encoder->QueueInput(message->Buffer());
+      }
       break;
     case MessageKind::InputConsumed:
       if (live && !source->PushBuffer(message->Buffer())) StopWithReason(0, StopReason::SetupFailure);

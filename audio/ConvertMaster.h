@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <string>
@@ -42,6 +43,10 @@ class ConvertMaster : public Master {
   RefPtr<AudioSource> GetSource();
   RefPtr<AudioEncoder> GetEncoder();
 
+  // Bytes of PCM the source handed on during the current or last run; 0
+  // after a run that ended normally means nothing could be decoded.
+  uint64_t GetDecodedBytes() const { return m_decodedBytes.load(std::memory_order_relaxed); }
+
  protected:
   ~ConvertMaster() override = default;
 
@@ -51,7 +56,10 @@ class ConvertMaster : public Master {
   StopPlan PlanStop(MasterState state, StopReason recorded, StopReason reason) override;
   // Opening, Stopping and Draining: the steps that open or shut the graph.
   bool IsTransitional(MasterState state) override;
-  void BeginRun() override { m_endPending = false; }
+  void BeginRun() override {
+    m_endPending = false;
+    m_decodedBytes.store(0, std::memory_order_relaxed);
+  }
   void Dispatch(GraphMessage* message) override;
   // Opening works through the OpeningStep list; Stopping and Draining shut
   // the graph down, the input side first.
@@ -89,6 +97,8 @@ class ConvertMaster : public Master {
   std::deque<RefPtr<GraphMessage>> m_heldOutput;
   // The source ended while the run was still opening.
   bool m_endPending = false;
+  // Written by the master thread, read by the owner.
+  std::atomic<uint64_t> m_decodedBytes{0};
 };
 
 }  // namespace talvinor

@@ -132,6 +132,9 @@ uint32_t FileWorker::Run() {
     m_inbox->Clear();
     return 0;
   }
+  // A file being written is locked, so a repair pass of another process
+  // (the program's start-up, talvinor-cli repair) leaves it alone.
+  if (openMode != FileOpenMode::Read) file.TryLockExclusive();
   {
     Locker lock(m_lock.Get());
     m_fileSize = size;
@@ -176,16 +179,27 @@ StopReason FileWorker::Serve(GraphMessage* message, File* file) {
   if (!buffer) return kind == MessageKind::WriteBlock ? StopReason::FileWrite : StopReason::FileRead;
   uint32_t offset = message->First();
   uint32_t count = message->Second();
-  if (offset != kCurrentPosition) {
-    uint32_t position = 0;
-    if (!file->Seek(offset, SeekOrigin::Begin, &position) || position != offset) return StopReason::FileSeek;
-  }
   if (kind == MessageKind::WriteBlock) {
     if (count == 0) count = buffer->Length();
     if (count > buffer->Length()) return StopReason::FileWrite;
-    if (count != 0 && !file->Write(buffer->Data(), count)) return StopReason::FileWrite;
+    if (offset != kCurrentPosition) {
+      // In place, never moving the append position back: a header brought
+      // up to date in mid-recording must not make the next block overwrite
+      // sound, while the first header still comes before the sound.
+      uint32_t position = 0;
+      if (!file->Seek(0, SeekOrigin::Current, &position)) return StopReason::FileSeek;
+      if (count != 0 && !file->WriteAt(offset, buffer->Data(), count)) return StopReason::FileWrite;
+      const uint64_t end = static_cast<uint64_t>(offset) + count;
+      if (end > position && !file->Seek(static_cast<int64_t>(end), SeekOrigin::Begin)) return StopReason::FileSeek;
+    } else if (count != 0 && !file->Write(buffer->Data(), count)) {
+      return StopReason::FileWrite;
+    }
     if (reply) reply->Post(MakeMessage<MessageKind::BlockWritten>(buffer, count));
   } else {
+    if (offset != kCurrentPosition) {
+      uint32_t position = 0;
+      if (!file->Seek(offset, SeekOrigin::Begin, &position) || position != offset) return StopReason::FileSeek;
+    }
     uint8_t* storage = buffer->Storage();
     if (count == 0) count = buffer->Capacity();
     if (count > buffer->Capacity() || !storage) return StopReason::FileRead;

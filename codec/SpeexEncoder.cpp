@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "audio/StopReason.h"
+#include "codec/RecordingRepair.h"
 #include "codec/StreamTags.h"
 #include "core/ScopedLock.h"
 #include "platform/Clock.h"
@@ -65,10 +66,18 @@ void SpeexEncoder::ProcessStep() {
   if (failure != StopReason::None) Abort(failure);
 }
 
+void SpeexEncoder::MakeFileFinal(const std::wstring& path) {
+  RepairReport report = RepairRecording(path);
+  if (report.outcome == RepairOutcome::Failed) {
+    Trace("SpeexEncoder - the stream could not be ended in the file: %s\r\n", report.what.c_str());
+  }
+}
+
 bool SpeexEncoder::DeliverPages(bool flush) {
   Locker stateLock(m_state->Lock());
   ogg_page page;
   while (flush ? m_state->Flush(&page) != 0 : m_state->PageOut(&page) != 0) {
+    if (ogg_page_granulepos(&page) != -1) m_pageGranule = ogg_page_granulepos(&page);
     if (!DeliverEncoded(page.header, static_cast<uint32_t>(page.header_len), page.body,
                         static_cast<uint32_t>(page.body_len))) {
       return false;
@@ -179,6 +188,7 @@ StopReason SpeexEncoder::EncodeRun() {
     adjustedLookahead += frameSize;
   }
   int64_t granule = -adjustedLookahead;
+  m_pageGranule = granule;
   int64_t packetNumber = 2;
 
   StopReason headers = WriteHeaders(rate, mode, channels);
@@ -211,7 +221,10 @@ StopReason SpeexEncoder::EncodeRun() {
     packet.packetno = packetNumber;
     granule += frameSize;
     ++packetNumber;
-    if (m_state->PacketIn(&packet) != 0 || !DeliverPages(false)) return StopReason::EncoderFailure;
+    // A page at least every second of sound: a narrowband page would
+    // otherwise hold several seconds, all lost to a crash.
+    const bool due = packet.granulepos - m_pageGranule >= static_cast<int64_t>(rate);
+    if (m_state->PacketIn(&packet) != 0 || !DeliverPages(due)) return StopReason::EncoderFailure;
     if (fill == FrameFill::End) break;
   }
 

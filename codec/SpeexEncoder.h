@@ -42,6 +42,9 @@ class SpeexEncoder : public AudioEncoder {
   // as 8000 Hz).
   static int ModeForRate(uint32_t rate);
 
+  // Ends a stream that a write error or a full disk cut short.
+  void MakeFileFinal(const std::wstring& path) override;
+
  protected:
   ~SpeexEncoder() override = default;
   StopReason SetupStep() override;
@@ -69,6 +72,7 @@ class SpeexEncoder : public AudioEncoder {
   // Encoder thread only:
   bool m_runDone = false;
   uint32_t m_headConsumed = 0;  // bytes of the head input buffer already taken
+  int64_t m_pageGranule = 0;    // granule position of the last page delivered
 };
 
 }  // namespace talvinor

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "audio/StopReason.h"
+#include "codec/RecordingRepair.h"
 #include "core/ScopedLock.h"
 #include "platform/Clock.h"
 #include "platform/CodePage.h"
@@ -37,12 +38,20 @@ bool VorbisEncoder::DeliverPage(const ogg_page& page) {
                         static_cast<uint32_t>(page.body_len));
 }
 
+void VorbisEncoder::MakeFileFinal(const std::wstring& path) {
+  RepairReport report = RepairRecording(path);
+  if (report.outcome == RepairOutcome::Failed) {
+    Trace("VorbisEncoder - the stream could not be ended in the file: %s\r\n", report.what.c_str());
+  }
+}
+
 StopReason VorbisEncoder::SetupStep() {
   while (GetFreeBufferCount() != 0) TakeFreeBuffer();
   for (uint32_t i = 0; i < kPoolBuffers; ++i) AllocateBuffer(kPoolBufferSize);
   m_endWritten = false;
   m_failed = false;
   m_setUp = false;
+  m_pageGranule = 0;
 
   float quality;
   {
@@ -132,8 +141,12 @@ bool VorbisEncoder::Drain() {
     ogg_packet packet;
     while (m_state->FlushPacket(&packet) == 1) {
       if (m_state->PacketIn(&packet) != 0) return false;
+      // A page at least every second of sound, however little each second
+      // takes at a low quality.
+      const bool due = packet.granulepos - m_pageGranule >= static_cast<int64_t>(m_runFormat.samplesPerSec);
       ogg_page page;
-      while (!m_endWritten && m_state->PageOut(&page) != 0) {
+      while (!m_endWritten && (due ? m_state->Flush(&page) : m_state->PageOut(&page)) != 0) {
+        if (ogg_page_granulepos(&page) != -1) m_pageGranule = ogg_page_granulepos(&page);
         if (!DeliverPage(page)) return false;
         // Lets the input and file threads run between pages.
         Sleep(0);

@@ -9,7 +9,9 @@ namespace talvinor {
 // Encodes 8- or 16-bit linear PCM into an Ogg Vorbis stream (variable bit
 // rate at the chosen quality). Every finished Ogg page goes to the master as
 // EncodedData to be appended; the tags present at the start are written into
-// the comment header in CP932.
+// the comment header in CP932. A page is closed at least once per second of
+// sound, so a recording cut off by a crash loses at most about a second, and
+// MakeFileFinal ends a stream that a write error or a full disk cut short.
 class VorbisEncoder : public AudioEncoder {
   TALVINOR_CLASS_CODES(0x20044, 0x1210, 0x20011, 0x20041)
 
@@ -21,6 +23,8 @@ class VorbisEncoder : public AudioEncoder {
   // Honoured at the next start; refused while running.
   bool SetQuality(float quality);
   float GetQuality();
+
+  void MakeFileFinal(const std::wstring& path) override;
 
  protected:
   ~VorbisEncoder() override = default;
@@ -45,6 +49,7 @@ class VorbisEncoder : public AudioEncoder {
   bool m_endWritten = false;  // the end-of-stream page has gone out
   bool m_failed = false;      // feeding or draining failed this run
   bool m_setUp = false;       // the stream's headers have gone out
+  int64_t m_pageGranule = 0;  // granule position of the last page delivered
 };
 
 }  // namespace talvinor

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "audio/StopReason.h"
+#include "codec/RecordingRepair.h"
 #include "core/ScopedLock.h"
 #include "platform/Clock.h"
 #include "platform/Trace.h"
@@ -12,6 +13,7 @@ namespace talvinor {
 namespace {
 constexpr uint32_t kWaitSliceMs = 1000;
 constexpr uint32_t kHeaderReturnWaitMs = 3000;
+constexpr uint32_t kHeaderRefreshMs = 1000;
 // Marks header buffers in their spare word, so one that comes back late
 // from an earlier run is still recognised.
 constexpr uint32_t kHeaderMark = 0x57484452;  // "WHDR"
@@ -35,8 +37,9 @@ RefPtr<AudioBuffer> NewHeaderBuffer() {
 WaveFileEncoder::WaveFileEncoder() : m_header(NewHeaderBuffer()) {}
 
 void WaveFileEncoder::BuildHeader(const WaveFormat& format, uint32_t dataBytes, uint8_t out[kHeaderSize]) {
-  uint32_t riffSize = dataBytes == 0 ? kProvisionalSize : dataBytes + 36;
-  uint32_t dataSize = dataBytes == 0 ? kProvisionalSize : dataBytes;
+  const bool unknown = dataBytes == kSizesUnknown;
+  uint32_t riffSize = unknown ? kProvisionalSize : dataBytes + 36;
+  uint32_t dataSize = unknown ? kProvisionalSize : dataBytes;
   std::memcpy(out, "RIFF", 4);
   Put32(out + 4, riffSize);
   std::memcpy(out + 8, "WAVEfmt ", 8);
@@ -94,9 +97,26 @@ bool WaveFileEncoder::PostHeader(uint32_t dataBytes) {
   BuildHeader(m_format, dataBytes, p);
   m_header->SetValid(p, kHeaderSize);
   m_headerFree = false;
+  m_headerTick = GetTickCount();
   if (PostToPeer(MakeMessage<MessageKind::EncodedData>(m_header, 0))) return true;
   m_headerFree = true;
   return false;
+}
+
+void WaveFileEncoder::RefreshHeader() {
+  if (m_dataBytes == 0 || TicksSince(m_headerTick, GetTickCount()) < kHeaderRefreshMs) return;
+  {
+    Locker lock(m_lock.Get());
+    if (!m_headerFree) return;
+  }
+  PostHeader(m_dataBytes);
+}
+
+void WaveFileEncoder::MakeFileFinal(const std::wstring& path) {
+  RepairReport report = RepairRecording(path);
+  if (report.outcome == RepairOutcome::Failed) {
+    Trace("WaveFileEncoder - the header could not be made final: %s\r\n", report.what.c_str());
+  }
 }
 
 StopReason WaveFileEncoder::SetupStep() {
@@ -114,7 +134,7 @@ StopReason WaveFileEncoder::SetupStep() {
     m_header = NewHeaderBuffer();
     m_headerFree = true;
   }
-  return PostHeader(0) ? StopReason::None : StopReason::EncoderStartFailure;
+  return PostHeader(kSizesUnknown) ? StopReason::None : StopReason::EncoderStartFailure;
 }
 
 void WaveFileEncoder::Encode(RefPtr<AudioBuffer> buffer) {
@@ -135,6 +155,7 @@ void WaveFileEncoder::Encode(RefPtr<AudioBuffer> buffer) {
   if (length > 0) {
     m_dataBytes += length;
     PostToPeer(MakeMessage<MessageKind::EncodedData>(buffer, kCurrentPosition));
+    RefreshHeader();
   } else {
     ReportInputDone(std::move(buffer));
   }

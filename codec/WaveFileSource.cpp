@@ -9,6 +9,17 @@
 namespace talvinor {
 
 namespace {
+
+// Sound the program can really play: 1 to 8 channels of 8, 16, 24 or 32-bit
+// samples whose block holds one sample of each, at 1 000 to 192 000 Hz. A
+// header outside that (a rate of 0, 13-bit samples) is not copied on.
+bool IsPlayablePcm(const WaveFormat& format) {
+  const uint16_t bits = format.bitsPerSample;
+  if (format.channels < 1 || format.channels > 8) return false;
+  if (bits != 8 && bits != 16 && bits != 24 && bits != 32) return false;
+  if (format.blockAlign != format.channels * (bits / 8)) return false;
+  return format.samplesPerSec >= 1000 && format.samplesPerSec <= 192000;
+}
 constexpr uint32_t kHeaderBufferSize = 256;
 constexpr uint32_t kFmtBytesRead = 40;  // enough for the extensible sub-format
 constexpr uint16_t kWaveFormatExtensible = 0xFFFE;
@@ -120,10 +131,7 @@ StopReason WaveFileSource::SetupStep() {
     if (format.formatTag == kWaveFormatExtensible && got >= 26 && Get16(h + 24) == kWaveFormatPcm) {
       format.formatTag = kWaveFormatPcm;
     }
-    if (format.formatTag != kWaveFormatPcm || format.channels == 0 || format.blockAlign == 0 ||
-        format.bitsPerSample == 0) {
-      return StopReason::MalformedStream;
-    }
+    if (format.formatTag != kWaveFormatPcm || !IsPlayablePcm(format)) return StopReason::MalformedStream;
     position += fmtSize;
     uint64_t dataSize = 0;
     for (;;) {

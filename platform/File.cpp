@@ -1,6 +1,7 @@
 #include "platform/File.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,6 +17,7 @@ namespace talvinor {
 namespace {
 constexpr int64_t kMaxFileSize = 0xFFFFFFFFll;
 }
+static_assert(kNotRegularFileError == EINVAL);
 
 File::~File() { Close(); }
 
@@ -44,14 +46,27 @@ bool File::Open(const std::wstring& path, FileOpenMode mode) {
   Close();
   m_path = WideToUtf8(path);
   m_lastError = 0;
+  m_notRegular = false;
   int flags = O_CLOEXEC;
+  // Opening an existing path must never wait: a FIFO's open() blocks until a
+  // writer comes. Regular files ignore O_NONBLOCK; it is cleared below.
+  const bool existing = mode == FileOpenMode::Read || mode == FileOpenMode::ReadWrite;
   switch (mode) {
-    case FileOpenMode::Read: flags |= O_RDONLY; break;
+    case FileOpenMode::Read: flags |= O_RDONLY | O_NONBLOCK; break;
+    case FileOpenMode::ReadWrite: flags |= O_RDWR | O_NONBLOCK; break;
     case FileOpenMode::CreateNew: flags |= O_RDWR | O_CREAT | O_EXCL; break;
     case FileOpenMode::CreateAlways: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
   }
   int fd = ::open(m_path.c_str(), flags, 0644);
-  if (fd < 0) return Fail(errno, "Open");
+  if (fd < 0) {
+    // A FIFO without a reader refuses O_RDWR|O_NONBLOCK with ENXIO on some
+    // systems; it is still "not a regular file".
+    if (errno == ENXIO && existing) {
+      m_notRegular = true;
+      return Fail(kNotRegularFileError, "Open (not a regular file)");
+    }
+    return Fail(errno, "Open");
+  }
   struct stat st {};
   if (::fstat(fd, &st) != 0) {
     int error = errno;
@@ -61,6 +76,15 @@ bool File::Open(const std::wstring& path, FileOpenMode mode) {
   if (S_ISDIR(st.st_mode)) {
     ::close(fd);
     return Fail(EISDIR, "Open");
+  }
+  if (!S_ISREG(st.st_mode)) {
+    ::close(fd);
+    m_notRegular = true;
+    return Fail(kNotRegularFileError, "Open (not a regular file)");
+  }
+  if (existing) {
+    int current = ::fcntl(fd, F_GETFL);
+    if (current >= 0) ::fcntl(fd, F_SETFL, current & ~O_NONBLOCK);
   }
   if (st.st_size > kMaxFileSize) {
     ::close(fd);
@@ -113,6 +137,23 @@ bool File::Write(const void* data, uint32_t size) {
   return true;
 }
 
+bool File::WriteAt(uint32_t offset, const void* data, uint32_t size) {
+  if (m_fd < 0) return Fail(EBADF, "WriteAt");
+  if (static_cast<int64_t>(offset) + size > kMaxFileSize) return Fail(EFBIG, "WriteAt (past 4 GiB)");
+  const auto* p = static_cast<const char*>(data);
+  uint32_t written = 0;
+  while (written < size) {
+    ssize_t n = ::pwrite(m_fd, p + written, size - written, static_cast<off_t>(offset) + written);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return Fail(errno, "WriteAt");
+    }
+    if (n == 0) return Fail(ENOSPC, "WriteAt");
+    written += static_cast<uint32_t>(n);
+  }
+  return true;
+}
+
 bool File::Seek(int64_t offset, SeekOrigin origin, uint32_t* newPosition) {
   if (m_fd < 0) return Fail(EBADF, "Seek");
   int whence = origin == SeekOrigin::Begin ? SEEK_SET : origin == SeekOrigin::Current ? SEEK_CUR : SEEK_END;
@@ -138,6 +179,26 @@ bool File::GetSize(uint32_t* size) {
   if (::fstat(m_fd, &st) != 0) return Fail(errno, "GetSize");
   if (st.st_size > kMaxFileSize) return Fail(EFBIG, "GetSize");
   *size = static_cast<uint32_t>(st.st_size);
+  return true;
+}
+
+bool File::Truncate(uint32_t size) {
+  if (m_fd < 0) return Fail(EBADF, "Truncate");
+  while (::ftruncate(m_fd, static_cast<off_t>(size)) != 0) {
+    if (errno != EINTR) return Fail(errno, "Truncate");
+  }
+  return true;
+}
+
+bool File::TryLockExclusive() {
+  if (m_fd < 0) return Fail(EBADF, "TryLockExclusive");
+  while (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
+    if (errno == EINTR) continue;
+    // Held by someone else is an answer, not a failure to trace.
+    m_lastError = errno;
+    if (errno == EWOULDBLOCK) return false;
+    return Fail(errno, "TryLockExclusive");
+  }
   return true;
 }
 

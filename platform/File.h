@@ -7,12 +7,23 @@ namespace talvinor {
 // How a file is opened. Read opens an existing file read-only; CreateNew
 // creates a file that must not exist yet (an existing one fails with EEXIST,
 // so a recording never overwrites anything); CreateAlways creates or empties.
-// Both create modes open for reading and writing.
+// Both create modes open for reading and writing. ReadWrite opens an existing
+// file for reading and writing in place (a repair of a header).
+//
+// The modes that open an existing file (Read, ReadWrite) accept regular files
+// only: a FIFO, a device or a socket is refused with kNotRegularFileError
+// without blocking, so a FIFO given as a sound file or as the settings never
+// hangs the program in open().
 enum class FileOpenMode {
   Read,
   CreateNew,
   CreateAlways,
+  ReadWrite,
 };
+
+// LastError() of an Open refused because the path is not a regular file
+// (EINVAL: there is no errno of its own; IsNotRegularFile() tells it apart).
+inline constexpr int kNotRegularFileError = 22;
 
 // Where a Seek counts from.
 enum class SeekOrigin { Begin, Current, End };
@@ -38,10 +49,24 @@ class File {
   bool Read(void* data, uint32_t size, uint32_t* done);
   // Writes all `size` bytes or fails (a short write is a failure: disk full).
   bool Write(const void* data, uint32_t size);
+  // Writes all `size` bytes at `offset` without moving the position, so a
+  // header can be brought up to date while the body is appended.
+  bool WriteAt(uint32_t offset, const void* data, uint32_t size);
   // Moves the position; fails for a position outside 0 .. 0xFFFFFFFF.
   bool Seek(int64_t offset, SeekOrigin origin, uint32_t* newPosition = nullptr);
   bool GetSize(uint32_t* size);
+  // Cuts the file to `size` bytes (the position is left where it was).
+  bool Truncate(uint32_t size);
   bool Flush();
+
+  // An advisory lock on the whole file, held until Close: a recording holds
+  // it while it writes, so a repair pass never cuts a file still growing.
+  // False when another open file description holds it (or on failure).
+  bool TryLockExclusive();
+
+  // True when the last Open failed because the path is a FIFO, a device or a
+  // socket rather than a regular file.
+  bool IsNotRegularFile() const { return m_notRegular; }
 
   int LastError() const { return m_lastError; }
 
@@ -50,6 +75,7 @@ class File {
 
   int m_fd = -1;
   int m_lastError = 0;
+  bool m_notRegular = false;
   std::string m_path;  // UTF-8, for trace lines
 };
 

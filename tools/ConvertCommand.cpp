@@ -108,6 +108,11 @@ int RunConvert(const ConvertOptions& options) {
     return Fail(reason, options.source + ": " + DescribeStopReason(reason) + " (reason " +
                             std::to_string(StopCode(reason)) + ")");
   }
+  if (complete && master->GetDecodedBytes() == 0) {
+    // An empty result would look like a conversion that worked.
+    DeleteFile(part);
+    return Fail(StopReason::MalformedStream, options.source + ": no sound could be decoded (reason 81)");
+  }
   if (options.force && FileExists(destination)) {
     if (int error = DeleteFile(destination)) {
       DeleteFile(part);

@@ -1,6 +1,7 @@
 #include "ui/UiApplication.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QKeyEvent>
 #include <QScreen>
 #include <QWidget>
@@ -87,6 +88,13 @@ void UiApplication::ProcessEvents() {
 }
 
 bool UiApplication::IsModalDialogOpen() { return QApplication::activeModalWidget() != nullptr; }
+
+void UiApplication::CloseModalDialogs() {
+  for (QWidget* widget : QApplication::topLevelWidgets()) {
+    auto* dialog = qobject_cast<QDialog*>(widget);
+    if (dialog && dialog->isVisible() && dialog->isModal()) dialog->reject();
+  }
+}
 
 bool UiApplication::GetScreenSize(int* width, int* height) {
   QScreen* screen = QGuiApplication::primaryScreen();

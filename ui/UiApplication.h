@@ -34,6 +34,9 @@ class UiApplication {
   // True while a modal dialog or message box is open: the frame counts as
   // disabled then and refuses external commands.
   static bool IsModalDialogOpen();
+  // Closes the open modal dialogs as if each had been cancelled; their
+  // nested loops end once control returns to the event loop.
+  static void CloseModalDialogs();
   // Size of the primary screen in pixels; false without a screen.
   static bool GetScreenSize(int* width, int* height);
 

@@ -128,7 +128,9 @@ std::string Registry::FilePath() const { return m_folder + "/" + kRegistryFileNa
 
 RegistryReadResult Registry::Read(RegistryContents* contents) const {
   const std::string path = FilePath();
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Non-blocking, so a FIFO in the store's place cannot hang the reader; the
+  // regular-file check below refuses it.
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
     if (errno == ENOENT) {
       *contents = RegistryContents();

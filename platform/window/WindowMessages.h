@@ -22,6 +22,7 @@ inline constexpr uint32_t kWmRecordNotify = 0x8008;        // recording master s
 inline constexpr uint32_t kWmPlayNotify = 0x8009;          // playback master state notice
 inline constexpr uint32_t kWmConvertNotify = 0x800A;       // conversion master state notice
 inline constexpr uint32_t kWmFrameQuery = 0x8010;          // answered with 1 by the frame
+inline constexpr uint32_t kWmTerminationSignal = 0x8011;   // frame: SIGTERM/SIGINT/SIGHUP arrived (wParam: its number)
 
 struct WindowMessage {
   WindowId window = 0;

@@ -8,6 +8,7 @@ talvinor_add_test(ogg_codec_tests
     OggSpeexTest.cpp
     OggVorbisTest.cpp
     PlaybackFilterTest.cpp
+    RecordingRepairTest.cpp
     StreamTagsTest.cpp
   LIBS talvinor_codec talvinor_audio talvinor_window_messages)
 # Generated speech files are kept here between test processes.

@@ -233,5 +233,53 @@ TEST_F(RecorderProcessTest, AToggledRecGivenAsOneArgumentRecordsToo) {
   ExpectRecordingOf(sound);
 }
 
+TEST_F(RecorderProcessTest, SigtermWhileRecordingClosesTheProgramWithAFinalFile) {
+  // What a desktop does at logout: the recording is stopped in order.
+  const std::string sound = Sound(kBytesPerSecond * 6);
+  PacedFeeder feeder(m_home.File("in.fifo"), sound);
+  auto first = Start();
+  ASSERT_TRUE(first->WaitForLine(kReady)) << first->Output();
+  ASSERT_EQ(RunSecond({"/cmd:rec", "/toggle:1", "/scene:2"}), 0);
+  ASSERT_TRUE(first->WaitForLine("RecorderPage - notice: 録音を開始しました。")) << first->Output();
+  ASSERT_TRUE(testing::WaitUntil([&] { return feeder.Written() >= kBytesPerSecond; }, 20000));
+  ASSERT_EQ(::kill(first->Pid(), SIGTERM), 0);
+  EXPECT_EQ(first->Wait(), 0) << first->Output();
+  EXPECT_TRUE(first->HasLine("FrameWindow - signal 15: closing")) << first->Output();
+  ExpectRecordingOf(sound);
+  std::vector<std::filesystem::path> files;
+  for (const auto& entry : std::filesystem::directory_iterator(m_home.File("rec"))) files.push_back(entry.path());
+  ASSERT_EQ(files.size(), 1u);
+  const std::string wav = ReadAll(files[0].string());
+  auto le32 = [&](size_t at) {
+    uint32_t v = 0;
+    for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(static_cast<uint8_t>(wav[at + i])) << (8 * i);
+    return v;
+  };
+  EXPECT_EQ(le32(40), wav.size() - 44) << "the final data size";
+  EXPECT_EQ(le32(4), wav.size() - 8) << "the final RIFF size";
+}
+
+TEST_F(RecorderProcessTest, ARecordingLeftUnfinishedIsRepairedAtStartUpAndSaidSo) {
+  // The header a recording killed before its first update leaves.
+  std::string wav = "RIFF\xFF\xFF\xFF\x7FWAVEfmt ";
+  const unsigned char fmt[] = {16, 0, 0, 0, 1, 0, 2, 0, 0x44, 0xAC, 0, 0, 0x10, 0xB1, 2, 0, 4, 0, 16, 0};
+  wav.append(reinterpret_cast<const char*>(fmt), sizeof fmt);
+  wav += "data\xFF\xFF\xFF\x7F";
+  wav += Sound(kBytesPerSecond) + "xy";  // half a frame at the end
+  const std::string path = m_home.File("rec/rz240102_103000.wav");
+  { std::ofstream(path, std::ios::binary) << wav; }
+  { std::ofstream(m_home.File("rec/notes.wav"), std::ios::binary) << wav; }  // not a name of ours
+
+  PacedFeeder feeder(m_home.File("in.fifo"), Sound(kBytesPerSecond));  // the device probes read it
+  auto first = Start();
+  ASSERT_TRUE(first->WaitForLine(kReady)) << first->Output();
+  EXPECT_TRUE(first->WaitForLine("ShowNotice - 中断された録音を修復しました: rz240102_103000.wav")) << first->Output();
+  EXPECT_EQ(RunSecond({"/cmd:exit"}), 0);
+  EXPECT_EQ(first->Wait(), 0);
+  const std::string repaired = ReadAll(path);
+  EXPECT_EQ(repaired.substr(40, 4), std::string("\x10\xB1\x02\x00", 4)) << "one second of sound";
+  EXPECT_TRUE(ReadAll(m_home.File("rec/notes.wav")) == wav) << "only the program's own names are looked at";
+}
+
 }  // namespace
 }  // namespace talvinor
