@@ -84,7 +84,7 @@ class CRecWaveIn : public Master {
   const RefPtr<AudioEncoder> m_default;
   const RefPtr<FileWorker> m_fileWorker;
   InputLevel m_level;  // written on the master thread, read anywhere
-  std::atomic<bool> m_metering{true};
+  std::atomic<bool> m_metering{true};  // set by the owner, read on the master thread
   bool m_soundEncoded = false;    // guarded by m_lock: the encoder has taken captured sound in this run
   bool m_removedEmptyFile = false;  // guarded by m_lock
 };

@@ -352,9 +352,12 @@ void RecorderPage::OnStateNotice(MasterState now, MasterState before) {
     }
     case MasterState::Paused:
       Tell(kNoticeColour, kPaused);
+      if (host) host->UpdateTitle();
       KillTimer(kRefreshTimer);
       break;
     default:
+      // The title follows every notice.
+      if (host) host->UpdateTitle();
       break;
   }
 }

@@ -1,5 +1,6 @@
 // talvinor-cli record: one recording with a scene of talvinor.ini, as the
 // recorder page makes it.
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <cwchar>
@@ -10,6 +11,7 @@
 #include "codec/SpeexEncoder.h"
 #include "codec/VorbisEncoder.h"
 #include "codec/WaveFileEncoder.h"
+#include "platform/Clock.h"
 #include "platform/FileSystem.h"
 #include "platform/Unicode.h"
 #include "settings/ConfigScene.h"
@@ -100,6 +102,56 @@ void ReportEnd(StopReason reason) {
   }
 }
 
+// The recorder page's level meter as one line of text: -60 to 0 dBFS in 30
+// cells, '#' up to the RMS level, '=' on to the peak, '|' at the peak held
+// for 1.5 s, then both levels and "CLIP" (held as long) from -0.1 dBFS.
+class TextMeter {
+ public:
+  std::wstring Line(const LevelReading& level, uint32_t now) {
+    if (level.buffers != m_buffers) {
+      m_buffers = level.buffers;
+      m_peak = level.peakDb;
+      m_rms = level.rmsDb;
+      if (now - m_heldAt >= kHoldMs || m_peak >= m_held) {
+        m_held = m_peak;
+        m_heldAt = now;
+      }
+      if (m_peak >= -0.1f) {
+        m_clipAt = now;
+        m_clip = true;
+      }
+    }
+    if (m_clip && now - m_clipAt >= kHoldMs) m_clip = false;
+    std::wstring bar(kCells, L' ');
+    const int rms = Cells(m_rms);
+    const int peak = std::max(rms, Cells(m_peak));
+    for (int i = 0; i < peak; ++i) bar[static_cast<size_t>(i)] = i < rms ? L'#' : L'=';
+    if (const int held = Cells(m_held); held > 0) bar[static_cast<size_t>(held - 1)] = L'|';
+    return L"[" + bar + L"] " + Db(m_rms) + L" RMS " + Db(m_peak) + L" peak" + (m_clip ? L" CLIP" : L"");
+  }
+
+ private:
+  static constexpr int kCells = 30;
+  static constexpr uint32_t kHoldMs = 1500;
+  static int Cells(float db) {
+    if (!(db > -60.0f)) return 0;
+    return std::min(kCells, static_cast<int>((db + 60.0f) / 60.0f * kCells + 0.5f));
+  }
+  static std::wstring Db(float db) {
+    wchar_t text[16];
+    if (!(db > -60.0f)) return L"  -- dB";
+    std::swprintf(text, 16, L"%5.1f dB", static_cast<double>(db));
+    return text;
+  }
+  uint32_t m_buffers = 0;
+  float m_peak = -200.0f;
+  float m_rms = -200.0f;
+  float m_held = -200.0f;
+  uint32_t m_heldAt = 0;
+  uint32_t m_clipAt = 0;
+  bool m_clip = false;
+};
+
 int Record(const RecordOptions& options) {
   ApplyDeviceRunOptions(options.run);
   RefPtr<CONFIG> config;
@@ -177,9 +229,10 @@ int Record(const RecordOptions& options) {
   hooks.finished = [recorder, limitMs] {
     return limitMs != 0 && recorder->IsState(MasterState::Running) && recorder->GetPosition() >= limitMs;
   };
-  hooks.progress = [recorder] {
+  auto meter = std::make_shared<TextMeter>();
+  hooks.progress = [recorder, meter] {
     std::wstring state = recorder->IsState(MasterState::Paused) ? L"一時停止 " : L"録音中 ";
-    return state + ClockText(recorder->GetPosition());
+    return state + ClockText(recorder->GetPosition()) + L" " + meter->Line(recorder->GetInputLevel(), GetTickCount());
   };
   StopReason reason = RunSession(master.Get(), window, kWmRecordNotify, hooks);
   ReportEnd(reason);
