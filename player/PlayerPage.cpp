@@ -60,6 +60,7 @@ void PlayerPage::Notice(const wchar_t* format, ...) {
   va_start(args, format);
   const std::wstring text = FormatMessageTextV(kMessageTextLimit, format, args);
   va_end(args);
+  Trace("PlayerPage - %s\r\n", WideToUtf8(text).c_str());
   ShowMessageText(text, kNoticeColour);
   if (m_messageObserver) m_messageObserver(text, false);
 }
@@ -69,6 +70,7 @@ void PlayerPage::Error(const wchar_t* format, ...) {
   va_start(args, format);
   const std::wstring text = FormatMessageTextV(kMessageTextLimit, format, args);
   va_end(args);
+  Trace("PlayerPage - error: %s\r\n", WideToUtf8(text).c_str());
   ShowMessageText(text, kErrorColour);
   if (m_messageObserver) m_messageObserver(text, true);
 }
