@@ -8,6 +8,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Trace.h"
 #include "platform/Unicode.h"
+#include "ui/WaitCursor.h"
 
 namespace talvinor {
 
@@ -116,7 +117,11 @@ bool FileListView::Refill(const std::wstring* select) {
   if (!IsRootFolder(m_folder)) m_rows.push_back({kUpName, kNoSize, kUpDate, 0, true});
 
   std::vector<FolderEntry> entries;
-  const int error = ListFolder(m_folder, &entries);
+  int error = 0;
+  {
+    WaitCursor wait;
+    error = ListFolder(m_folder, &entries);
+  }
   for (const FolderEntry& entry : entries) {
     if (entry.attributes & kAttrHidden) continue;
     Row row;

@@ -121,8 +121,9 @@ bool PlayerPage::CreateControls() {
 
   UpdateButtons(MasterState::Closed);
   // The recording folder, else the program folder.
+  // An empty setting names no folder (it is not the root).
   std::wstring folder = GetConfig()->m_RecPath;
-  if (!m_list->SetFolder(folder)) {
+  if (folder.empty() || !m_list->SetFolder(folder)) {
     std::wstring program;
     if (GetProgramFolder(&program)) m_list->SetFolder(program);
   }
