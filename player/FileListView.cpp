@@ -2,11 +2,13 @@
 
 #include <boost/regex.hpp>
 
+#include <algorithm>
 #include <cwchar>
 
 #include "platform/FileSystem.h"
 #include "platform/Trace.h"
 #include "platform/Unicode.h"
+#include "ui/WaitCursor.h"
 
 namespace talvinor {
 
@@ -115,7 +117,11 @@ bool FileListView::Refill(const std::wstring* select) {
   if (!IsRootFolder(m_folder)) m_rows.push_back({kUpName, kNoSize, kUpDate, 0, true});
 
   std::vector<FolderEntry> entries;
-  const int error = ListFolder(m_folder, &entries);
+  int error = 0;
+  {
+    WaitCursor wait;
+    error = ListFolder(m_folder, &entries);
+  }
   for (const FolderEntry& entry : entries) {
     if (entry.attributes & kAttrHidden) continue;
     Row row;
@@ -140,21 +146,22 @@ bool FileListView::Refill(const std::wstring* select) {
     m_rows.push_back(std::move(row));
   }
 
-  intptr_t selectData = -1;
-  for (size_t i = 0; i < m_rows.size(); ++i) {
-    const Row& row = m_rows[i];
-    const int item = InsertItem(static_cast<int>(i), L"", static_cast<intptr_t>(i));
-    SetItemText(item, kColumnName, row.name);
-    SetItemText(item, kColumnSize, row.size);
-    SetItemText(item, kColumnDate, row.date);
-    if (select && selectData < 0 && row.name == *select) selectData = static_cast<intptr_t>(i);
-  }
-  Sort();
+  // The rows go in already sorted: sorting the control's rows afterwards
+  // would move every row a second time.
+  std::vector<intptr_t> order(m_rows.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = static_cast<intptr_t>(i);
+  std::stable_sort(order.begin(), order.end(), [this](intptr_t a, intptr_t b) {
+    return CompareRows(a, b, reinterpret_cast<intptr_t>(this)) < 0;
+  });
   int selected = 0;
-  if (selectData >= 0) {
-    for (int item = 0; item < GetItemCount(); ++item)
-      if (GetItemData(item) == selectData) selected = item;
+  std::vector<ListView::Row> items(order.size());
+  for (size_t position = 0; position < order.size(); ++position) {
+    const Row& row = m_rows[static_cast<size_t>(order[position])];
+    items[position].texts = {std::wstring(), row.name, row.size, row.date};
+    items[position].data = order[position];
+    if (select && selected == 0 && row.name == *select) selected = static_cast<int>(position);
   }
+  AppendItems(items);
   if (GetItemCount() > 0) {
     SelectItem(selected);
     EnsureVisible(selected);

@@ -60,6 +60,7 @@ void PlayerPage::Notice(const wchar_t* format, ...) {
   va_start(args, format);
   const std::wstring text = FormatMessageTextV(kMessageTextLimit, format, args);
   va_end(args);
+  Trace("PlayerPage - %s\r\n", WideToUtf8(text).c_str());
   ShowMessageText(text, kNoticeColour);
   if (m_messageObserver) m_messageObserver(text, false);
 }
@@ -69,6 +70,7 @@ void PlayerPage::Error(const wchar_t* format, ...) {
   va_start(args, format);
   const std::wstring text = FormatMessageTextV(kMessageTextLimit, format, args);
   va_end(args);
+  Trace("PlayerPage - error: %s\r\n", WideToUtf8(text).c_str());
   ShowMessageText(text, kErrorColour);
   if (m_messageObserver) m_messageObserver(text, true);
 }
@@ -119,8 +121,9 @@ bool PlayerPage::CreateControls() {
 
   UpdateButtons(MasterState::Closed);
   // The recording folder, else the program folder.
+  // An empty setting names no folder (it is not the root).
   std::wstring folder = GetConfig()->m_RecPath;
-  if (!m_list->SetFolder(folder)) {
+  if (folder.empty() || !m_list->SetFolder(folder)) {
     std::wstring program;
     if (GetProgramFolder(&program)) m_list->SetFolder(program);
   }

@@ -141,6 +141,29 @@ int ListView::InsertItem(int index, const std::wstring& text, intptr_t data) {
   return index;
 }
 
+void ListView::AppendItems(const std::vector<Row>& rows) {
+  QTreeWidget* tree = Tree(Widget());
+  if (!tree || rows.empty()) return;
+  const int columns = tree->columnCount();
+  std::vector<QVariant> aligns(static_cast<size_t>(columns));
+  for (int c = 0; c < columns; ++c) aligns[static_cast<size_t>(c)] = tree->property(("align" + std::to_string(c)).c_str());
+  QList<QTreeWidgetItem*> items;
+  items.reserve(static_cast<qsizetype>(rows.size()));
+  for (const Row& row : rows) {
+    auto* item = new QTreeWidgetItem;
+    item->setData(0, kDataRole, QVariant::fromValue<qlonglong>(row.data));
+    for (int c = 0; c < columns; ++c) {
+      if (static_cast<size_t>(c) < row.texts.size()) item->setText(c, ToQString(row.texts[static_cast<size_t>(c)]));
+      if (aligns[static_cast<size_t>(c)].isValid())
+        item->setTextAlignment(c, static_cast<Qt::Alignment>(aligns[static_cast<size_t>(c)].toInt()));
+    }
+    items.push_back(item);
+  }
+  m_programSelects = true;
+  tree->addTopLevelItems(items);
+  m_programSelects = false;
+}
+
 bool ListView::SetItemText(int item, int column, const std::wstring& text) {
   QTreeWidget* tree = Tree(Widget());
   if (!tree || column < 0 || column >= tree->columnCount()) return false;

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "ui/Window.h"
 
@@ -35,6 +36,13 @@ class ListView : public Window {
   int GetColumnCount() const;
 
   int InsertItem(int index, const std::wstring& text, intptr_t data);
+  // Appends many rows at once (one update of the view, however many rows):
+  // each row's texts by column, and its data.
+  struct Row {
+    std::vector<std::wstring> texts;
+    intptr_t data = 0;
+  };
+  void AppendItems(const std::vector<Row>& rows);
   bool SetItemText(int item, int column, const std::wstring& text);
   std::wstring GetItemText(int item, int column) const;
   intptr_t GetItemData(int item) const;

@@ -157,7 +157,7 @@ TEST_F(FileListViewTest, DatesAreTheLocalModificationTime) {
   EXPECT_EQ(Names(), (std::vector<std::wstring>{L"..", L"old.wav", L"new.wav"}));
 }
 
-TEST_F(FileListViewTest, TappingTheNameTwiceSortsFoldersLastNamesDescending) {
+TEST_F(FileListViewTest, TappingTheSortedNameColumnSortsFoldersLastNamesDescending) {
   for (const char* name : {"b.wav", "a.wav", "c.ogg"}) MakeFile(tree.File(name));
   std::filesystem::create_directories(tree.File("zfolder"));
   std::filesystem::create_directories(tree.File("afolder"));

@@ -9,6 +9,7 @@
 #include "player/RenameDialog.h"
 #include "support/ScriptedMessageBox.h"
 #include "support/ShellRun.h"
+#include "support/TraceCapture.h"
 
 namespace talvinor {
 namespace {
@@ -562,6 +563,21 @@ TEST(PlayerPageTest, UpAndDownStayInTheListAtItsEnds) {
   t.Select(L"b.wav");
   EXPECT_FALSE(t.Key(kVkDown));
   EXPECT_TRUE(t.Key(kVkUp));
+}
+
+TEST(PlayerPageTest, WithoutASessionBusTheMediaControlsAreTracedAndThePagePlaysOn) {
+  PlayerPageFixture t;
+  t.WriteWav("a.wav", 20000);
+  ASSERT_TRUE(t.Make());
+  testing::TraceCapture trace;
+  std::string error;
+  EXPECT_FALSE(t.page->StartMediaControls("", &error));
+  EXPECT_NE(error.find("no session bus"), std::string::npos) << error;
+  EXPECT_TRUE(trace.Contains("MprisService::Start - no session bus")) << error;
+  EXPECT_EQ(t.page->MediaControls(), nullptr);
+  ASSERT_TRUE(t.PlayByButton(L"a.wav"));
+  t.page->Stop();
+  EXPECT_TRUE(t.WaitForMessage(L"再生を停止しました。"));
 }
 
 TEST(PlayerPageTest, NeighbourPlaysTheNextAndPreviousFileSkippingFolders) {
