@@ -1,6 +1,7 @@
 #include "app/ProgramPages.h"
 
 #include "app/EmptyPage.h"
+#include "memo/MemoPage.h"
 #include "player/PlayerPage.h"
 #include "recorder/RecorderPage.h"
 #include "ui/ManualPage.h"
@@ -14,7 +15,7 @@ RefPtr<Page> MakeProgramPage(PageId page, const PageContext& context) {
     case PageId::Player:
       return talvinor::Create<PlayerPage>(context);
     case PageId::Memo:
-      return talvinor::Create<EmptyPage>(SkinPage::Memo);
+      return talvinor::Create<MemoPage>(context.conversionMaster);
     case PageId::Settings:
       return talvinor::Create<EmptyPage>(SkinPage::Settings);
     case PageId::Manual:
