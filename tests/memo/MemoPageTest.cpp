@@ -113,7 +113,7 @@ TEST(MemoPage, ButtonBacksUpAfterTheQuestionAndTheDialogClosesByItself) {
   ASSERT_EQ(box.Requests().size(), 1u);
   EXPECT_EQ(box.Requests()[0].caption, L"TALVINOR");
   EXPECT_EQ(box.Requests()[0].flags, kMbYesNo | kMbIconQuestion);
-  EXPECT_EQ(box.Requests()[0].text.substr(0, 20), L"1 件の伝言メモをバックアップします。");
+  EXPECT_EQ(box.Requests()[0].text.substr(0, 19), L"1 件の伝言メモをバックアップします。");
   EXPECT_EQ(m.Shown(), L"バックアップが完了しました。");
   EXPECT_TRUE(m.page->SaveButton()->IsEnabled());
   EXPECT_FALSE(m.page->IsBackupRunning());
@@ -212,8 +212,8 @@ TEST_P(MemoScreenshot, DialogDuringABackup) {
   OverrideProgramFolder(Utf8ToWide(TALVINOR_BUNDLE_DIR));
   GetConfig()->m_SkinTypeId = static_cast<uint32_t>(variant.skinType);
   ASSERT_TRUE(m.Make());
-  m.PutMessage(1, 7, testing::SimpleWav(Tone(44100, 60), 1, 44100, 16));
-  m.PutMessage(2, 8, testing::SimpleWav(Tone(44100, 60), 1, 44100, 16));
+  m.PutMessage(1, 7, testing::SimpleWav(Tone(44100, 240), 1, 44100, 16));
+  m.PutMessage(2, 8, testing::SimpleWav(Tone(8000, 1), 1, 8000, 16));
   ScriptedMessageBox box({kIdYes});
   QDir().mkpath(TALVINOR_SCREENSHOT_DIR);
   const QString prefix = QString(TALVINOR_SCREENSHOT_DIR "/memo-") + variant.name;
@@ -221,7 +221,7 @@ TEST_P(MemoScreenshot, DialogDuringABackup) {
   m.page->SetDialogHook([&](MemoBackupDialog* dialog) {
     auto poll = std::make_shared<std::function<void()>>();
     *poll = [&, dialog, poll] {
-      if (dialog->Progress() && dialog->Progress()->GetPos() > 0) {
+      if (dialog->Progress() && dialog->Progress()->GetPos() > 0 && dialog->Job()->GetCounts().done == 0) {
         QApplication::processEvents();
         shot = dialog->Widget()->grab().toImage().save(prefix + "-dialog.png");
         m.t.frame->Widget()->window()->grab().toImage().save(prefix + "-page.png");
