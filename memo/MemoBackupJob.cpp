@@ -29,8 +29,10 @@ std::wstring Format(const wchar_t* format, auto... values) {
 
 }  // namespace
 
-MemoBackupOptions MemoBackupOptions::FromSettings() {
-  RefPtr<CONFIG> config = GetConfig();
+MemoBackupOptions MemoBackupOptions::FromSettings() { return FromConfig(*GetConfig()); }
+
+MemoBackupOptions MemoBackupOptions::FromConfig(const CONFIG& c) {
+  const CONFIG* config = &c;
   MemoBackupOptions options;
   options.sourceFolder = config->m_MemoSrcPath;
   options.sourcePattern = config->m_MemoSrcFile;

@@ -9,6 +9,7 @@
 #include "core/RefPtr.h"
 #include "memo/CallHistory.h"
 #include "platform/window/WindowMessages.h"
+#include "settings/Config.h"
 
 namespace talvinor {
 
@@ -49,7 +50,9 @@ struct MemoBackupOptions {
   bool callerTags = false;     // look callers up in the received-calls history
   std::wstring receivedHistory;
 
+  // From the live settings (GetConfig()), or from `config`.
   static MemoBackupOptions FromSettings();
+  static MemoBackupOptions FromConfig(const CONFIG& config);
 };
 
 // One backup run: finds the answering machine's numbered WAV messages that

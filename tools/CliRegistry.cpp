@@ -15,6 +15,7 @@ void RegisterSendCommand(CLI::App& app);
 void RegisterListenCommand(CLI::App& app);
 void RegisterRecordCommand(CLI::App& app);
 void RegisterPlayCommand(CLI::App& app);
+void RegisterBackupMemosCommand(CLI::App& app);
 
 void RegisterAll(CLI::App& app) {
   RegisterVersionCommand(app);
@@ -26,6 +27,7 @@ void RegisterAll(CLI::App& app) {
   RegisterListenCommand(app);
   RegisterRecordCommand(app);
   RegisterPlayCommand(app);
+  RegisterBackupMemosCommand(app);
   // The settings learn the device counts and capabilities from the wave layer.
   InstallWaveDeviceQuery();
 }
