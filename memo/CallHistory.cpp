@@ -1,5 +1,6 @@
 #include "memo/CallHistory.h"
 
+#include <cwchar>
 #include <limits>
 #include <utility>
 
@@ -90,6 +91,40 @@ bool CallHistory::LoadTable(const std::wstring& path, CallHistoryTable* table) {
   fresh.Parse(AnsiToWide(bytes));
   *table = std::move(fresh);
   return true;
+}
+
+namespace {
+
+std::wstring CellText(const std::wstring& text) {
+  std::wstring cell = text;
+  for (wchar_t& c : cell)
+    if (c == L'\t' || c == L'\r' || c == L'\n' || c == L'\0') c = L' ';
+  return cell;
+}
+
+std::string Row(const std::vector<std::wstring>& cells) {
+  std::wstring row;
+  for (size_t i = 0; i < cells.size(); ++i) {
+    if (i) row += L'\t';
+    row += cells[i];
+  }
+  return WideToAnsi(row) + "\r\n";
+}
+
+}  // namespace
+
+std::wstring CallHistory::FormatTime(const std::tm& t) {
+  wchar_t text[32];
+  std::swprintf(text, 32, L"%04d%02d%02d%02d%02d", t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min);
+  return text;
+}
+
+std::string CallHistory::FormatReceivedRow(const std::wstring& number, const std::wstring& name, const std::tm& time) {
+  return Row({CellText(number), L"", FormatTime(time), L"", CellText(name)});
+}
+
+std::string CallHistory::FormatDialledRow(const std::wstring& number, const std::wstring& name, const std::tm& time) {
+  return Row({CellText(number), FormatTime(time), L"", CellText(name)});
 }
 
 uint64_t CallHistory::TimeValue(const std::wstring& field) {

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <ctime>
 #include <optional>
 #include <string>
 #include <vector>
@@ -67,6 +68,14 @@ class CallHistory {
   // null out pointers) are left alone.
   bool GetLatestCall(std::wstring* number, std::wstring* time, std::wstring* name, uint32_t* direction) const;
   bool GetLatestCall(CallHistoryEntry* entry) const;
+
+  // A row as the phone writes it, for tools that keep the files themselves:
+  // the number, the name and the time (YYYYMMDDhhmm of `time`) in their
+  // fields, CR LF at the end, in CP932. TAB, CR, LF and zero characters in
+  // the number or name become spaces, so a row never splits.
+  static std::string FormatReceivedRow(const std::wstring& number, const std::wstring& name, const std::tm& time);
+  static std::string FormatDialledRow(const std::wstring& number, const std::wstring& name, const std::tm& time);
+  static std::wstring FormatTime(const std::tm& time);
 
   // The number the time field's leading decimal digits make (0 when it does
   // not start with a digit); saturates rather than wraps on absurdly long

@@ -119,5 +119,26 @@ TEST_F(CallHistoryFilesTest, Cp932NamesWithBackslashTrailByteSurvive) {
   EXPECT_EQ(call.name, L"表ソ太郎");
 }
 
+TEST_F(CallHistoryFilesTest, RowsWrittenForThePhoneReadBackAndNeverSplit) {
+  std::tm t{};
+  t.tm_year = 124;
+  t.tm_mon = 0;
+  t.tm_mday = 2;
+  t.tm_hour = 9;
+  t.tm_min = 5;
+  WriteBytes(Received(), CallHistory::FormatReceivedRow(L"0312345678", L"表\t山田\r\n", t));
+  WriteBytes(Dialled(), CallHistory::FormatDialledRow(L"0120\n000", L"", t));
+  CallHistoryTable received;
+  ASSERT_TRUE(History().LoadReceived(&received));
+  ASSERT_EQ(received.RowCount(), 1u);
+  EXPECT_EQ(received.Cell(0, 2).value_or(L""), L"202401020905");
+  EXPECT_EQ(received.Cell(0, 4).value_or(L""), L"表 山田  ");
+  CallHistoryEntry call;
+  ASSERT_TRUE(History().GetLatestCall(&call));
+  EXPECT_EQ(call.direction, 0u) << "equal times go to the dialled call";
+  EXPECT_EQ(call.number, L"0120 000");
+  EXPECT_EQ(call.time, L"202401020905");
+}
+
 }  // namespace
 }  // namespace talvinor
