@@ -16,6 +16,7 @@ void RegisterListenCommand(CLI::App& app);
 void RegisterRecordCommand(CLI::App& app);
 void RegisterPlayCommand(CLI::App& app);
 void RegisterBackupMemosCommand(CLI::App& app);
+void RegisterPhoneWatchCommand(CLI::App& app);
 
 void RegisterAll(CLI::App& app) {
   RegisterVersionCommand(app);
@@ -28,6 +29,7 @@ void RegisterAll(CLI::App& app) {
   RegisterRecordCommand(app);
   RegisterPlayCommand(app);
   RegisterBackupMemosCommand(app);
+  RegisterPhoneWatchCommand(app);
   // The settings learn the device counts and capabilities from the wave layer.
   InstallWaveDeviceQuery();
 }

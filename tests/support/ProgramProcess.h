@@ -47,6 +47,7 @@ class ProgramProcess {
   ProgramProcess& operator=(const ProgramProcess&) = delete;
 
   bool Started() const { return m_process.Valid(); }
+  void Signal(int signal) { m_process.Signal(signal); }
 
   // Waits until `count` lines holding `fragment` have been written (counting
   // from the start); false after `timeoutMs`.
