@@ -53,7 +53,13 @@ bool MemoPage::ExecuteCommand(Command* command) {
   return true;
 }
 
-void MemoPage::OnClose() {}
+// The program is closing (a signal, the exit command): a conversion in
+// progress is stopped and leaves no half-written backup.
+void MemoPage::OnClose() {
+  if (!m_dialog) return;
+  if (m_dialog->Job()) m_dialog->Job()->Cancel();
+  m_dialog->EndDialog(kIdCancel);
+}
 
 void MemoPage::ShowStatus(const std::wstring& text) { ShowMessageText(text, kNoticeColour); }
 void MemoPage::ShowError(const std::wstring& text) { ShowMessageText(text, kErrorColour); }
@@ -69,7 +75,9 @@ bool MemoPage::RunBackup() {
     if (MessageBox::Show(owner, job->ConfirmationText(), L"TALVINOR", kMbYesNo | kMbIconQuestion) == kIdYes) {
       RefPtr<MemoBackupDialog> dialog = talvinor::Create<MemoBackupDialog>(job);
       if (m_dialogHook) m_dialogHook(dialog.Get());
+      m_dialog = dialog.Get();
       converted = dialog->Run(this) != -1 && job->GetCounts().done > 0;
+      m_dialog = nullptr;
     }
   }
   m_running = false;

@@ -13,6 +13,8 @@ namespace talvinor {
 // starts it. The backup also starts with Enter or "1" on the page and with
 // the external save-memo command; it runs in the modal backup dialog, and
 // the button is disabled meanwhile.
+class MemoBackupDialog;
+
 class MemoPage : public Page, public MemoBackupReporter {
  public:
   static constexpr int kDescriptionId = 1301;
@@ -38,7 +40,7 @@ class MemoPage : public Page, public MemoBackupReporter {
   bool IsBackupRunning() const { return m_running; }
 
   // Tests watch the dialog while it runs (it is modal).
-  using DialogHook = std::function<void(class MemoBackupDialog*)>;
+  using DialogHook = std::function<void(MemoBackupDialog*)>;
   void SetDialogHook(DialogHook hook) { m_dialogHook = std::move(hook); }
 
   // MemoBackupReporter: the frame's message area.
@@ -55,6 +57,7 @@ class MemoPage : public Page, public MemoBackupReporter {
   RefPtr<StaticText> m_description;
   RefPtr<Button> m_save;
   bool m_running = false;
+  MemoBackupDialog* m_dialog = nullptr;  // while it runs; it lives on RunBackup's stack
   DialogHook m_dialogHook;
 };
 

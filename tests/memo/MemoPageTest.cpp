@@ -196,6 +196,20 @@ TEST(MemoPage, AFailureKeepsTheDialogOpenWithClose) {
   EXPECT_FALSE(fs::exists(m.Memo(5)));
 }
 
+TEST(MemoPage, ClosingTheProgramDuringABackupLeavesNoHalfWrittenFile) {
+  MemoFrame m;
+  ASSERT_TRUE(m.Make());
+  m.PutMessage(1, 9, testing::SimpleWav(Tone(44100, 240), 1, 44100, 16));
+  ScriptedMessageBox box({kIdYes});
+  m.page->SetDialogHook([&](MemoBackupDialog*) {
+    QTimer::singleShot(30, [&] { m.t.frame->CloseProgram(); });
+  });
+  m.page->RunBackup();
+  EXPECT_FALSE(fs::exists(m.Memo(9)));
+  EXPECT_FALSE(fs::exists(m.t.folder.File("memo/rmogg.tmp")));
+  EXPECT_TRUE(m.master->IsState(MasterState::Closed));
+}
+
 struct Variant {
   int skinType;
   int sizeClass;
