@@ -18,4 +18,9 @@ RefPtr<Page> MakeProgramPage(PageId page, const PageContext& context);
 // when there is no player page or no session bus.
 bool StartDesktopMediaControls(Page* player, const std::string& nameSuffix);
 
+// The program's rename of a finished call recording: the latest call of the
+// histories the settings name goes into the file name; a failure to read
+// them is shown on `page`. True when the file was renamed.
+bool RenameCallRecording(CRecWaveIn& master, Page& page);
+
 }  // namespace talvinor
