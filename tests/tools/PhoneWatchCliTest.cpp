@@ -7,11 +7,19 @@
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
 #include <csignal>
+#include <fstream>
+#include <thread>
 #include <filesystem>
 
 #include "platform/CodePage.h"
 #include "settings/Config.h"
+#include "settings/ConfigScene.h"
 #include "settings/SettingsFormat.h"
 #include "support/ProgramProcess.h"
 #include "support/SpawnedProcess.h"
@@ -136,6 +144,113 @@ TEST_F(PhoneWatchCli, WithoutRecTelStartCallsOnlyReachTheHistory) {
   EXPECT_TRUE(testing::WaitUntil([&] { return !testing::ReadFile(m_home.File("calledhistory.dat")).empty(); }));
   EXPECT_FALSE(program.HasLine("PostCommand : \"/cmd:rec")) << program.Output();
   EXPECT_EQ(testing::ReadFile(m_home.File("calledhistory.dat")).substr(0, 12), "0311112222\t\t");
+  watch.Signal(SIGINT);
+  EXPECT_EQ(watch.Wait(), 0);
+}
+
+// Zeros into a FIFO at real time (8000 Hz mono 16-bit) in 16384-byte
+// writes, for as many readers as open it one after the other: the program's
+// device probes open and close the capture PCM before the recording does.
+class SilenceFeeder {
+ public:
+  explicit SilenceFeeder(std::string fifo) : m_fifo(std::move(fifo)) {
+    m_thread = std::thread([this] { Run(); });
+  }
+  ~SilenceFeeder() {
+    m_stop = true;
+    m_thread.join();
+  }
+  size_t Written() const { return m_written; }
+
+ private:
+  void Run() {
+    const std::string chunk(16384, '\0');
+    while (!m_stop) {
+      const int fd = ::open(m_fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+      if (fd < 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        continue;
+      }
+      ::fcntl(fd, F_SETFL, 0);
+      while (!m_stop) {
+        if (::write(fd, chunk.data(), chunk.size()) <= 0) break;
+        m_written += chunk.size();
+        // 16384 bytes are 1.024 s at 16000 bytes a second; look at the stop
+        // flag meanwhile.
+        for (int i = 0; i < 64 && !m_stop; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(16));
+      }
+      ::close(fd);
+    }
+  }
+  std::string m_fifo;
+  std::atomic<bool> m_stop{false};
+  std::atomic<size_t> m_written{0};
+  std::thread m_thread;
+};
+
+TEST_F(PhoneWatchCli, ACallIsRecordedInTheRunningProgramAndRenamedWithTheNumber) {
+  ::signal(SIGPIPE, SIG_IGN);
+  for (const char* sub : {"program", "rec", "config"}) std::filesystem::create_directory(m_home.File(sub));
+  std::filesystem::copy_file(TALVINOR_PROGRAM, m_home.File("program/talvinor"));
+  ::chmod(m_home.File("program/talvinor").c_str(), 0755);
+  RefPtr<CONFIG> config = Create<CONFIG>();
+  config->m_RecPath = m_home.WFile(L"rec");
+  config->m_RecTelPath = m_home.WFile(L"rec");
+  config->m_WaveInId = 0;
+  config->m_SusPrvMode = 0;
+  config->m_RecTelStart = 1;
+  config->m_RecTelStop = 1;
+  config->m_TelInfoInName = 1;
+  config->m_RecTelDelay = 0;
+  config->m_RecTelInfoDelay = 0;
+  config->m_CalledCsvPath = m_home.WFile(L"calledhistory.dat");
+  config->m_CallingCsvPath = m_home.WFile(L"callinghistory.dat");
+  for (size_t i = 0; i < config->m_RecSceneList.size(); ++i) {
+    CONFIG_SCENE& scene = *config->m_RecSceneList[i];
+    scene.m_CodecMode = kCodecPcm;
+    scene.m_QualityMode = 0;
+    scene.m_Cnannels = 1;
+    scene.m_SampleRate = 8000;
+    scene.m_SampleBits = 16;
+    scene.m_RecTelUse = i == 1 ? 1 : 0;
+  }
+  testing::WriteFile(m_home.File("program/talvinor.ini"), WideToAnsi(SettingsText(*config)));
+  ASSERT_EQ(::mkfifo(m_home.File("in.fifo").c_str(), 0600), 0);
+  {
+    std::ofstream conf(m_home.File("asound.conf"));
+    conf << "pcm.!default {\n  type file\n  slave.pcm \"null\"\n  file \"/dev/null\"\n  infile \""
+         << m_home.File("in.fifo") << "\"\n  format \"raw\"\n}\n";
+  }
+  SilenceFeeder feeder(m_home.File("in.fifo"));
+  testing::EnvironmentChanges env = m_env;
+  env["XDG_CONFIG_HOME"] = m_home.File("config");
+  env["ALSA_CONFIG_PATH"] = "/usr/share/alsa/alsa.conf:" + m_home.File("asound.conf");
+  env["DISPLAY"] = std::nullopt;
+  ProgramProcess program({{m_home.File("program/talvinor")}, env, m_home.Path()});
+  ASSERT_TRUE(program.WaitForLine("FrameWindow - command server started")) << program.Output();
+  ProgramProcess watch(
+      {{TALVINOR_CLI_PATH, "phone-watch", "--settings", m_home.File("program/talvinor.ini"), "--poll-ms", "30"},
+       env,
+       m_home.Path()});
+  ASSERT_TRUE(watch.WaitForLine("following ModemManager's calls")) << watch.Output();
+
+  const QDBusObjectPath call = AddCall(QStringLiteral("0312345678"), 1, 3);
+  ASSERT_TRUE(SetState(call, 4));
+  ASSERT_TRUE(program.WaitForLine("RecorderPage - notice: 録音を開始しました。")) << program.Output() << watch.Output();
+  const size_t fed = feeder.Written();
+  ASSERT_TRUE(testing::WaitUntil([&] { return feeder.Written() > fed; }, 10000));
+  ASSERT_TRUE(SetState(call, 7));
+  ASSERT_TRUE(program.WaitForLine("RecorderPage - notice: 録音を終了しました。")) << program.Output() << watch.Output();
+  std::string renamed;
+  EXPECT_TRUE(testing::WaitUntil([&] {
+    for (const auto& entry : std::filesystem::directory_iterator(m_home.File("rec"))) {
+      const std::string name = entry.path().filename();
+      if (name.find("_着信_0312345678_.wav") != std::string::npos) renamed = name;
+    }
+    return !renamed.empty();
+  }, 10000)) << program.Output();
+  EXPECT_EQ(renamed.substr(0, 2), "rz");
+  EXPECT_EQ(testing::ReadFile(m_home.File("calledhistory.dat")).substr(0, 12), "0312345678\t\t");
   watch.Signal(SIGINT);
   EXPECT_EQ(watch.Wait(), 0);
 }
