@@ -7,6 +7,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <map>
 
 #include "codec/VorbisEncoder.h"
 #include "codec/WaveFileSource.h"
@@ -95,6 +96,8 @@ class MemoBackupJobTest : public ::testing::Test {
       m_master->Close();
       m_master->Wait(5000);
     }
+    // Whatever the run came to, the phone's message files are as they were.
+    for (const auto& [path, state] : m_messageStates) EXPECT_EQ(StateOf(path), state) << path;
   }
 
   std::string Message(int slot) const { return m_folder.File("phone/shrec" + std::to_string(slot) + ".wav"); }
@@ -102,6 +105,7 @@ class MemoBackupJobTest : public ::testing::Test {
   void PutMessage(int slot, const std::tm& received, const std::string& bytes) {
     testing::WriteFile(Message(slot), bytes);
     SetModified(Message(slot), received);
+    m_messageStates[Message(slot)] = StateOf(Message(slot));
   }
   void PutHistory(const std::wstring& text) {
     testing::WriteFile(m_folder.File("calledhistory.dat"), WideToAnsi(text));
@@ -122,6 +126,7 @@ class MemoBackupJobTest : public ::testing::Test {
   RefPtr<ConvertMaster> m_master;
   Messages m_messages;
   HeadlessMessageQueue m_window;
+  std::map<std::string, FileState> m_messageStates;
 };
 
 TEST_F(MemoBackupJobTest, BacksUpOnlyWhatHasNoBackupAndNeverTouchesTheMessages) {

@@ -4,6 +4,7 @@
 #include <utime.h>
 
 #include <cmath>
+#include <csignal>
 #include <ctime>
 #include <filesystem>
 
@@ -11,6 +12,7 @@
 #include "platform/CodePage.h"
 #include "settings/Config.h"
 #include "settings/SettingsFormat.h"
+#include "support/ProgramProcess.h"
 #include "support/TempFolder.h"
 #include "tools/CliTestSupport.h"
 
@@ -114,6 +116,23 @@ TEST_F(BackupMemosCli, AFailedMessageMakesTheStatusOne) {
   EXPECT_NE(run.out.find("shrec1.wav: 失敗"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("バックアップが終了しました。エラーがあります。"), std::string::npos);
   EXPECT_EQ(MemoFiles(), std::vector<std::string>{"rm240102_030500.ogg"});
+}
+
+TEST_F(BackupMemosCli, CtrlCLetsTheRunningConversionFinishAndEndsWithStatusOne) {
+  std::string pcm;
+  for (uint32_t i = 0; i < 44100u * 240; ++i) Append16(pcm, static_cast<uint16_t>(static_cast<int16_t>(8000 * std::sin(0.01 * i))));
+  PutMessage(1, 2, 3, 4, SimpleWav(pcm, 1, 44100, 16));
+  PutMessage(2, 2, 3, 5, Tone(0.3));
+  ProgramProcess cli({{TALVINOR_CLI_PATH, "backup-memos", "--settings", m_folder.File("talvinor.ini"), "--yes"},
+                      {{"LC_ALL", "C.UTF-8"}},
+                      m_folder.Path()});
+  ASSERT_TRUE(cli.WaitForLine("バックアップ可能 ：2 件")) << cli.Output();
+  cli.Signal(SIGINT);
+  EXPECT_EQ(cli.Wait(60000), 1) << cli.Output();
+  EXPECT_TRUE(cli.HasLine("中断を受け付けました。お待ちください。")) << cli.Output();
+  EXPECT_TRUE(cli.HasLine("バックアップを中断しました。")) << cli.Output();
+  EXPECT_TRUE(fs::exists(m_folder.File("memo/rm240102_030400.ogg")));
+  EXPECT_FALSE(fs::exists(m_folder.File("memo/rmogg.tmp")));
 }
 
 TEST_F(BackupMemosCli, NothingToDoAndAMissingFolder) {
