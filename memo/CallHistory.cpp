@@ -6,6 +6,7 @@
 
 #include "platform/CodePage.h"
 #include "platform/File.h"
+#include "platform/FileTimes.h"
 #include "platform/Trace.h"
 #include "platform/Unicode.h"
 #include "settings/ConfigStore.h"
@@ -71,6 +72,9 @@ bool CallHistory::LoadDialled(CallHistoryTable* table) const { return LoadTable(
 
 bool CallHistory::LoadTable(const std::wstring& path, CallHistoryTable* table) {
   if (!table || path.empty()) return false;
+  // Only a regular file: a FIFO or a device named in the settings would
+  // block or never end.
+  if (!IsRegularFile(path)) return false;
   File file;
   if (!file.Open(path, FileOpenMode::Read)) return false;
   uint32_t size = 0;

@@ -13,7 +13,7 @@ namespace talvinor {
 
 bool ReadLastWriteTime(const std::wstring& path, std::tm* localTime, int* error) {
   const std::string name = WideToUtf8(path);
-  const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
     const int e = errno;
     Trace("ReadLastWriteTime - open failed. path:%s error:%s\r\n", name.c_str(), std::strerror(e));
@@ -29,6 +29,11 @@ bool ReadLastWriteTime(const std::wstring& path, std::tm* localTime, int* error)
     if (error) *error = e;
     return false;
   }
+  if (!S_ISREG(info.st_mode)) {
+    Trace("ReadLastWriteTime - not a regular file. path:%s\r\n", name.c_str());
+    if (error) *error = EINVAL;
+    return false;
+  }
   std::tm local{};
   if (!::localtime_r(&info.st_mtime, &local)) {
     if (error) *error = EOVERFLOW;
@@ -36,6 +41,11 @@ bool ReadLastWriteTime(const std::wstring& path, std::tm* localTime, int* error)
   }
   if (localTime) *localTime = local;
   return true;
+}
+
+bool IsRegularFile(const std::wstring& path) {
+  struct stat info {};
+  return ::stat(WideToUtf8(path).c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 bool IsExistingFolder(const std::wstring& path) {

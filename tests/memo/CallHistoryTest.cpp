@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <filesystem>
 #include <fstream>
 
 #include "platform/CodePage.h"
@@ -70,6 +73,15 @@ TEST_F(CallHistoryFilesTest, NoFileMeansFailureAndUntouchedOutValues) {
   table.Parse(L"old");
   EXPECT_FALSE(History().LoadReceived(&table));
   EXPECT_EQ(table.Cell(0, 0).value_or(L""), L"old");
+}
+
+TEST_F(CallHistoryFilesTest, AFifoOrAFolderInPlaceOfAFileIsNoHistory) {
+  ASSERT_EQ(::mkfifo(Received().c_str(), 0600), 0);
+  std::filesystem::create_directory(Dialled());
+  CallHistoryTable table;
+  EXPECT_FALSE(History().LoadReceived(&table));
+  EXPECT_FALSE(History().LoadDialled(&table));
+  EXPECT_FALSE(History().GetLatestCall(nullptr, nullptr, nullptr, nullptr));
 }
 
 TEST_F(CallHistoryFilesTest, OnlyReceivedFileChoosesItsLastRow) {

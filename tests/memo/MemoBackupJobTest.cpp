@@ -299,6 +299,20 @@ TEST_F(MemoBackupJobTest, SixthAbortStopsAtOnceAndLeavesNoBackupOfTheCutConversi
   EXPECT_FALSE(fs::exists(Memo("rm240102_030001.ogg")));
 }
 
+TEST_F(MemoBackupJobTest, AMessageThatIsNoRegularFileIsCountedFailedNotWaitedOn) {
+  ASSERT_EQ(::mkfifo(Message(1).c_str(), 0600), 0);
+  PutMessage(2, LocalTime(2024, 1, 2, 3, 0, 2), testing::SimpleWav(Tone(8000, 0.3), 1, 8000, 16));
+  RefPtr<MemoBackupJob> job = MakeJob();
+  ASSERT_EQ(job->Prepare(), MemoBackupJob::Preparation::Ready);
+  EXPECT_EQ(job->GetCounts().failed, 1u);
+  EXPECT_EQ(job->GetCounts().total, 1u);
+  EXPECT_EQ(job->GetCounts().toBackUp, 1u);
+  ASSERT_TRUE(job->Begin(m_window.Id()));
+  ASSERT_TRUE(Pump(job.Get()));
+  EXPECT_TRUE(fs::exists(Memo("rm240102_030002.ogg")));
+  EXPECT_EQ(m_messages.status.back(), MemoBackupJob::kEndedWithErrors);
+}
+
 TEST_F(MemoBackupJobTest, BusyMasterMeansNothingStartsAndTheFailureIsCounted) {
   PutMessage(1, LocalTime(2024, 1, 2, 3, 0, 1), testing::SimpleWav(Tone(8000, 0.3), 1, 8000, 16));
   RefPtr<MemoBackupJob> job = MakeJob();
