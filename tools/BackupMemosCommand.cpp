@@ -2,6 +2,7 @@
 // machine's messages, without a window.
 #include <cstdio>
 #include <iostream>
+#include <optional>
 #include <string>
 
 #include "audio/ConvertMaster.h"
@@ -98,6 +99,10 @@ int RunBackup(const BackupOptions& cli) {
   // Unreadable messages are never backed up: the run did not back up all.
   const bool unreadable = job->GetCounts().failed > 0;
   if (preparation != MemoBackupJob::Preparation::Ready) return unreadable ? 1 : 0;
+  // Ctrl-C is caught from here on, but not while the question waits for
+  // its answer: there it ends the tool, which has written nothing yet.
+  std::optional<InterruptCatcher> interrupt;
+  if (cli.yes) interrupt.emplace();
   PrintCounts(*job);
 
   if (cli.dryRun) {
@@ -112,9 +117,9 @@ int RunBackup(const BackupOptions& cli) {
     return 1;
   }
 
+  if (!interrupt) interrupt.emplace();
   HeadlessMessageQueue window;
   if (!job->Begin(window.Id())) return 1;
-  InterruptCatcher interrupt;
   const bool drawBar = IsTerminal(StandardStream::Error);
   size_t reported = 0;
   bool abortSent = false;
@@ -130,7 +135,7 @@ int RunBackup(const BackupOptions& cli) {
     if (job->IsFinished()) break;
     // Ctrl-C asks as the abort button does: the conversion in progress
     // still completes and keeps its backup.
-    if (interrupt.Requested() && !abortSent) {
+    if (interrupt->Requested() && !abortSent) {
       abortSent = true;
       if (drawBar) ClearBar();
       if (job->PressAbort() != MemoBackupJob::AbortResult::Requested) break;
