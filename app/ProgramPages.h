@@ -9,8 +9,8 @@
 namespace talvinor {
 
 // The program's page of a tab, made with what every page is given; null when
-// it cannot be made. The recorder, player, memo and settings tabs hold empty
-// pages until their own pages are part of the program.
+// it cannot be made. The settings tab holds an empty page until its own
+// page is part of the program.
 RefPtr<Page> MakeProgramPage(PageId page, const PageContext& context);
 
 // Publishes the player page among `pages` to the desktop's media controls
