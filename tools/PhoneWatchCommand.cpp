@@ -1,4 +1,4 @@
-// talvinor-cli phone-watch: on a Linux phone, plays the part of the phone
+// talvinor-cli phone-watch: on a Linux phone, stands in for the phone
 // software for call recording: it follows ModemManager's voice calls, asks
 // the running Talvinor to record each call while it is active, and keeps the
 // two call-history files the recording is renamed from.
