@@ -7,6 +7,8 @@
 #include "core/Singletons.h"
 #include "platform/Trace.h"
 #include "platform/Unicode.h"
+#include "platform/registry/Registry.h"
+#include "recorder/CallRecording.h"
 #include "settings/ConfigStore.h"
 #include "ui/MessageFormat.h"
 #include "ui/SkinResources.h"
@@ -273,9 +275,13 @@ void FrameWindow::SwitchToSelectedPage() {
   m_current = page;
   page->Show(true);
   Layout();
-  // Input methods need no switching here: keys reach the pages directly. The
-  // call recorder's dial-key check (m_DialKey) joins this point with the
-  // call recording; until then a page switch changes no phone setting.
+  // Input methods need no switching here: keys reach the pages directly.
+  // The phone software may reset its dial-key status; each page switch sets
+  // it back. Nothing is shown either way.
+  if (GetConfig()->m_DialKey == 1) {
+    Registry registry = m_setup.registryFolder.empty() ? Registry::ForUser() : Registry(m_setup.registryFolder);
+    EnsureDialKeyStatus(registry);
+  }
   Trace("FrameWindow::SwitchToSelectedPage - %s\r\n", WideToUtf8(TabText(selected)).c_str());
   page->OnActivate();
   m_menu.RebuildTools(page.Get());

@@ -53,6 +53,7 @@ class FrameWindow : public Window, public PageHost, public CommandHost {
     int sizeClass = -1;            // the skin's size class; -1: from the screen
     std::function<bool()> displayOff;  // switches the display off; null: not possible here
     std::function<void(int)> quit;     // ends the event loop; null: UiApplication::Quit
+    std::string registryFolder;        // the phone's registry; empty: the user's own
   };
 
   explicit FrameWindow(Setup setup);

@@ -16,6 +16,8 @@ void RegisterListenCommand(CLI::App& app);
 void RegisterRecordCommand(CLI::App& app);
 void RegisterPlayCommand(CLI::App& app);
 void RegisterRepairCommand(CLI::App& app);
+void RegisterBackupMemosCommand(CLI::App& app);
+void RegisterPhoneWatchCommand(CLI::App& app);
 
 void RegisterAll(CLI::App& app) {
   RegisterVersionCommand(app);
@@ -28,6 +30,8 @@ void RegisterAll(CLI::App& app) {
   RegisterRecordCommand(app);
   RegisterPlayCommand(app);
   RegisterRepairCommand(app);
+  RegisterBackupMemosCommand(app);
+  RegisterPhoneWatchCommand(app);
   // The settings learn the device counts and capabilities from the wave layer.
   InstallWaveDeviceQuery();
 }

@@ -48,6 +48,7 @@ class ProgramProcess {
 
   bool Started() const { return m_process.Valid(); }
   pid_t Pid() const { return m_process.Get(); }
+  void Signal(int signal) { m_process.Signal(signal); }
 
   // Waits until `count` lines holding `fragment` have been written (counting
   // from the start); false after `timeoutMs`.
