@@ -55,9 +55,18 @@ TEST(SettingsCli, CheckListsRepairsAndFailsOnADamagedFile) {
   EXPECT_NE(bad.err.find("設定ファイルを読めませんでした。ファイルが破損している可能性があります。"), std::string::npos);
   EXPECT_NE(bad.err.find("line 2"), std::string::npos);
 
-  CliRun missing = RunCli(folder, "settings check --file '" + folder.File("none.ini") + "'");
-  EXPECT_EQ(missing.status, 0);
-  EXPECT_NE(missing.out.find("no settings file"), std::string::npos);
+  // A missing file: the defaults, which need no repairs; --settings and
+  // --file name the same file.
+  for (const char* option : {"--file", "--settings"}) {
+    CliRun missing = RunCli(folder, std::string("settings check ") + option + " '" + folder.File("none.ini") + "'");
+    EXPECT_EQ(missing.status, 0);
+    EXPECT_EQ(missing.out, folder.File("none.ini") + ": there is no settings file; the defaults would be used\n"
+                                                     "no repairs needed\n");
+  }
+  CliRun japanese = testing::Shell(folder, "LC_ALL=ja_JP.UTF-8 " + testing::ShellQuote(TALVINOR_CLI_PATH) +
+                                               " settings check --settings '" + folder.File("none.ini") + "'");
+  EXPECT_EQ(japanese.out, folder.File("none.ini") + ": 設定ファイルがありません。既定値が使われます\n"
+                                                    "修復の必要はありません\n");
 
   CliRun help = RunCli(folder, "settings check --help");
   EXPECT_EQ(help.status, 0);
