@@ -3,8 +3,9 @@
 # manual page describes them all, from the program's real texts.
 set(ENV{LC_ALL} C.UTF-8)
 set(text "[SUBCOMMANDS]\n")
-foreach(sub version settings convert info devices send listen record play)
-  execute_process(COMMAND ${CLI} ${sub} --help OUTPUT_VARIABLE help RESULT_VARIABLE status)
+foreach(sub version "settings show" "settings check" convert info devices send listen record play)
+  separate_arguments(words UNIX_COMMAND "${sub}")
+  execute_process(COMMAND ${CLI} ${words} --help OUTPUT_VARIABLE help RESULT_VARIABLE status)
   if(NOT status EQUAL 0)
     message(FATAL_ERROR "${CLI} ${sub} --help failed (${status})")
   endif()

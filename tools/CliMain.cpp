@@ -74,15 +74,16 @@ const char* SettingsFileHelp() {
 int main(int argc, char** argv) {
   using namespace talvinor;
   std::setlocale(LC_ALL, "");
-  CLI::App app{InUserLanguage("talvinor-cli: convert, inspect, record, play and send commands to Talvinor",
-                              "talvinor-cli: Talvinor の変換・情報表示・録音・再生・コマンド送信")};
+  CLI::App app{InUserLanguage("talvinor-cli: convert, inspect, record, play and send commands to Talvinor.\n"
+                              "Each subcommand has its own --help (talvinor-cli convert --help).",
+                              "talvinor-cli: Talvinor の変換・情報表示・録音・再生・コマンド送信。\n"
+                              "サブコマンドごとに --help があります (talvinor-cli convert --help)。"),
+               "talvinor-cli"};
   cli::LabelFormatter(app);
   app.require_subcommand(1);
   app.set_version_flag("-V,--version", std::string("talvinor-cli ") + TALVINOR_VERSION,
                        InUserLanguage("Print the version and exit", "バージョンを表示して終了"));
   app.set_help_flag("-h,--help", InUserLanguage("Print this help and exit", "この説明を表示して終了"));
-  app.footer(InUserLanguage("Each subcommand has its own --help (talvinor-cli convert --help).",
-                            "サブコマンドごとに --help があります (talvinor-cli convert --help)。"));
   cli::RegisterAll(app);
   try {
     app.parse(argc, argv);
