@@ -362,7 +362,9 @@ int Application::Main(int argc, char** argv) {
     // A second start ends without a window, whatever became of its text; a
     // person at a terminal still learns when it did not arrive.
     if (app->State() == StartState::Forwarded && app->ForwardResult() != ChannelSendResult::Sent) {
-      std::fprintf(stderr, "talvinor: the running Talvinor did not take the command text: %s\n",
+      std::fprintf(stderr,
+                   InUserLanguage("talvinor: the running Talvinor did not take the command text: %s\n",
+                                  "talvinor: 動いている Talvinor がコマンド文を受け取りませんでした: %s\n"),
                    DescribeSendResult(app->ForwardResult()));
     }
     app->Teardown();

@@ -37,14 +37,16 @@ bool LoadRunSettings(const std::string& file, RefPtr<CONFIG>* config) {
   if (!file.empty()) {
     path = Utf8ToWide(file);
   } else if (!GetSettingsPath(&path)) {
-    PrintLine(stderr, L"talvinor-cli: the program folder cannot be found");
+    PrintLine(stderr, InUserLanguage(L"talvinor-cli: the program folder cannot be found",
+                                     L"talvinor-cli: プログラムのフォルダが見つかりません"));
     return false;
   }
   *config = Create<CONFIG>();
   std::wstring detail;
   ConfigLoadResult result = LoadConfigFile(path, config->Get(), &detail);
   if (result == ConfigLoadResult::Unreadable || result == ConfigLoadResult::Malformed) {
-    PrintLine(stderr, kSettingsLoadFailedMessage);
+    PrintLine(stderr, InUserLanguage(L"The settings file could not be read. It may be damaged.",
+                                     kSettingsLoadFailedMessage));
     PrintLine(stderr, path + L": " + detail);
     return false;
   }

@@ -93,7 +93,9 @@ bool LoadFailed(const Loaded& loaded) {
 }
 
 void PrintLoadFailure(const Loaded& loaded) {
-  Print(stderr, std::wstring(kSettingsLoadFailedMessage) + L"\n");
+  Print(stderr, std::wstring(InUserLanguage(L"The settings file could not be read. It may be damaged.",
+                                            kSettingsLoadFailedMessage)) +
+                    L"\n");
   Print(stderr, loaded.path + L": " + loaded.detail + L"\n");
 }
 

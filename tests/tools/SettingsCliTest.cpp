@@ -52,7 +52,12 @@ TEST(SettingsCli, CheckListsRepairsAndFailsOnADamagedFile) {
   testing::WriteBytes(folder.File("bad.ini"), "RFF_TALVINOR_SETUP_RECORD\r\ndata main; type=\"CONFIG\"; { 1 }");
   CliRun bad = RunCli(folder, "settings check --file '" + folder.File("bad.ini") + "'");
   EXPECT_EQ(bad.status, 1);
-  EXPECT_NE(bad.err.find("設定ファイルを読めませんでした。ファイルが破損している可能性があります。"), std::string::npos);
+  EXPECT_EQ(bad.err.rfind("The settings file could not be read. It may be damaged.\n", 0), 0u) << bad.err;
+  CliRun badJapanese = testing::Shell(folder, "LC_ALL=ja_JP.UTF-8 " + testing::ShellQuote(TALVINOR_CLI_PATH) +
+                                                  " settings check --file '" + folder.File("bad.ini") + "'");
+  EXPECT_EQ(badJapanese.status, 1);
+  EXPECT_EQ(badJapanese.err.rfind("設定ファイルを読めませんでした。ファイルが破損している可能性があります。\n", 0), 0u)
+      << badJapanese.err;
   EXPECT_NE(bad.err.find("line 2"), std::string::npos);
 
   // A missing file: the defaults, which need no repairs; --settings and
