@@ -1,6 +1,7 @@
 // talvinor-cli: the command-line companion of Talvinor.
 #include <clocale>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "platform/UserLanguage.h"
@@ -84,7 +85,21 @@ int main(int argc, char** argv) {
   app.set_version_flag("-V,--version", std::string("talvinor-cli ") + TALVINOR_VERSION,
                        InUserLanguage("Print the version and exit", "バージョンを表示して終了"));
   app.set_help_flag("-h,--help", InUserLanguage("Print this help and exit", "この説明を表示して終了"));
+  const char* optionsGroup = InUserLanguage("Options", "オプション");
+  app.option_defaults()->group(optionsGroup);  // subcommands made later inherit it
+  for (CLI::Option* option : app.get_options()) option->group(optionsGroup);
   cli::RegisterAll(app);
+  // Every subcommand's headings in the user's language too.
+  std::function<void(CLI::App*)> label = [&](CLI::App* parent) {
+    for (CLI::App* sub : parent->get_subcommands([](CLI::App*) { return true; })) {
+      sub->group(InUserLanguage("Subcommands", "サブコマンド"));
+      for (CLI::Option* option : sub->get_options()) {
+        if (option->get_group() == "Options") option->group(optionsGroup);
+      }
+      label(sub);
+    }
+  };
+  label(&app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {

@@ -113,6 +113,17 @@ TEST(CliSendListen, VersionAndUnknownSubcommandsAnswerPlainly) {
       std::vector<std::string>{"/usr/bin/env", "LC_ALL=", "LANG=ja_JP.UTF-8", TALVINOR_CLI_PATH, "sned"});
   EXPECT_EQ(japanese->Wait(30000), 2);
   EXPECT_EQ(japanese->Errors().rfind("talvinor-cli: 'sned' というサブコマンドはありません\n", 0), 0u) << japanese->Errors();
+  // The help itself, headings included, follows the language.
+  auto help = Cli({"--help"});
+  EXPECT_EQ(help->Wait(30000), 0);
+  EXPECT_EQ(help->Output().rfind("talvinor-cli: convert, inspect, record, play and send commands to Talvinor.\n", 0), 0u);
+  auto helpJapanese = std::make_unique<Subprocess>(
+      std::vector<std::string>{"/usr/bin/env", "LC_ALL=ja_JP.UTF-8", TALVINOR_CLI_PATH, "send", "--help"});
+  EXPECT_EQ(helpJapanese->Wait(30000), 0);
+  EXPECT_EQ(helpJapanese->Output().rfind("動いている Talvinor にコマンド文を送る", 0), 0u) << helpJapanese->Output();
+  EXPECT_NE(helpJapanese->Output().find("\nオプション:\n"), std::string::npos) << helpJapanese->Output();
+  EXPECT_EQ(helpJapanese->Output().find("Options"), std::string::npos) << helpJapanese->Output();
+
   // A wrong option of a known subcommand is a usage error too.
   EXPECT_EQ(RunCli({"send", "--bogus"}, &errors), 2);
   EXPECT_NE(errors.find("talvinor-cli --help"), std::string::npos) << errors;
