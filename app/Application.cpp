@@ -156,22 +156,22 @@ OptionsResult ReadOptions(int argc, char** argv, std::vector<std::wstring>* argu
 
 // Why the window cannot be shown, or empty when a display is there: no
 // display named at all, or an X display that does not answer (the toolkit
-// would abort the process on it).
+// would abort the process on it). A platform the user chose other than X
+// (offscreen, vnc, ...) is taken as it is.
 std::string DisplayProblem() {
-  std::string why;
   const char* platform = std::getenv("QT_QPA_PLATFORM");
-  const bool chosen = platform && *platform && std::strcmp(platform, "xcb") != 0;
-  if (!chosen) {
-    if (!UiApplication::DisplayAvailable(&why)) {
-      return InUserLanguage("no display is available (neither DISPLAY nor WAYLAND_DISPLAY is set).",
-                            "画面がありません (DISPLAY も WAYLAND_DISPLAY も設定されていません)。");
-    }
-    const char* x11 = std::getenv("DISPLAY");
-    if (x11 && *x11 && !XDisplayAnswers(x11)) {
-      return std::string(InUserLanguage("the display ", "画面 ")) + x11 +
-             InUserLanguage(" cannot be reached (no X server answers there).",
-                            " に接続できません (X サーバが応答しません)。");
-    }
+  const bool x11Chosen = platform && std::strcmp(platform, "xcb") == 0;
+  if (platform && *platform && !x11Chosen) return std::string();
+  const char* x11 = std::getenv("DISPLAY");
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  if (!(x11 && *x11)) {
+    if (!x11Chosen && wayland && *wayland) return std::string();
+    return InUserLanguage("no display is available (neither DISPLAY nor WAYLAND_DISPLAY is set).",
+                          "画面がありません (DISPLAY も WAYLAND_DISPLAY も設定されていません)。");
+  }
+  if (!XDisplayAnswers(x11)) {
+    return std::string(InUserLanguage("the display ", "画面 ")) + x11 +
+           InUserLanguage(" cannot be reached (no X server answers there).", " に接続できません (X サーバが応答しません)。");
   }
   return std::string();
 }

@@ -136,6 +136,11 @@ TEST_F(ProgramOptionsTest, ADisplayThatDoesNotAnswerGetsThePlainAdvice) {
   EXPECT_EQ(run.err.find("qt.qpa"), std::string::npos) << "Qt was started after all:\n" << run.err;
   EXPECT_EQ(run.err.find("reinstall"), std::string::npos) << run.err;
 
+  // X asked for by name, and no DISPLAY: the same advice, no abort.
+  ShellRun forced = Run("", "LC_ALL=C.UTF-8 env -u WAYLAND_DISPLAY -u DISPLAY QT_QPA_PLATFORM=xcb");
+  EXPECT_EQ(forced.status, 1) << forced.err;
+  EXPECT_EQ(FirstLine(forced.err), "talvinor: no display is available (neither DISPLAY nor WAYLAND_DISPLAY is set).");
+
   ShellRun none = Run("", "LC_ALL=ja_JP.UTF-8 env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY -u DISPLAY");
   EXPECT_EQ(none.status, 1);
   EXPECT_EQ(FirstLine(none.err), "talvinor: 画面がありません (DISPLAY も WAYLAND_DISPLAY も設定されていません)。");

@@ -10,6 +10,7 @@
 #include "settings/SettingsFormat.h"
 #include "settings/SettingsParserService.h"
 #include "settings/SettingsTestSupport.h"
+#include "settings/WaveDeviceQuery.h"
 #include "support/TempFolder.h"
 #include "support/TraceCapture.h"
 
@@ -71,7 +72,8 @@ TEST(SettingsFile, DefaultsRoundTripThroughTheirOwnText) {
   // The built-in scenes already hold what their presets set: untouched
   // defaults need no repair.
   auto validated = defaults->Clone();
-  EXPECT_TRUE(ValidateConfig(validated.Get(), nullptr));
+  auto everyFormat = Create<FixedWaveDeviceQuery>(1u, 1u, 0x0FFFu);
+  EXPECT_TRUE(ValidateConfig(validated.Get(), everyFormat.Get()));
   EXPECT_EQ(SettingsText(*validated), SettingsText(*defaults));
   std::wstring text = SettingsText(*defaults);
   EXPECT_EQ(text.rfind(L"RFF_TALVINOR_SETUP_RECORD\r\n\r\ntype base; name=\"VAR\"; { }\r\n", 0), 0u);

@@ -149,6 +149,19 @@ TEST(DevicesCli, RecordSecondsCountsRecordedSoundOnADeviceThatIsNotPaced) {
   EXPECT_NE(unknown.err.find("--device no-such-pcm: "), std::string::npos) << unknown.err;
 }
 
+// Empty folder settings: the recording lands in the user's music folder,
+// made for it, not beside the program.
+TEST(DevicesCli, RecordWithoutAFolderWritesIntoTalvinorInTheMusicFolder) {
+  TempFolder folder;
+  std::string settings = WriteSettings(folder, 0);
+  CliRun run = Shell(folder, "HOME='" + folder.Path() + "' XDG_CONFIG_HOME= " + kCli +
+                                 " record --virtual --seconds 0.5" + settings);
+  ASSERT_EQ(run.status, 0) << run.err;
+  std::string path = LastLine(run.out);
+  EXPECT_EQ(path.rfind(folder.Path() + "/Music/Talvinor/rz", 0), 0u) << run.out;
+  EXPECT_EQ(ReadBytes(path).size(), 44u + 16000u);
+}
+
 TEST(DevicesCli, DevicesShowsTheAlsaNameAndTheFormatsInWords) {
   TempFolder folder;
   CliRun run = Shell(folder, kCli + " devices --virtual");

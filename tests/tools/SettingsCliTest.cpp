@@ -68,6 +68,17 @@ TEST(SettingsCli, CheckListsRepairsAndFailsOnADamagedFile) {
     EXPECT_EQ(missing.out, folder.File("none.ini") + ": there is no settings file; the defaults would be used\n"
                                                      "no repairs needed\n");
   }
+  // With no settings file the recording folders are the user's, not the
+  // program folder.
+  CliRun shown = testing::Shell(folder, "HOME='" + folder.Path() + "' XDG_CONFIG_HOME= LC_ALL=C.UTF-8 " +
+                                            testing::ShellQuote(TALVINOR_CLI_PATH) + " settings show --settings '" +
+                                            folder.File("none.ini") + "'");
+  EXPECT_EQ(shown.status, 0) << shown.err;
+  EXPECT_NE(shown.out.find("\"" + folder.Path() + "/Music/Talvinor\";"), std::string::npos) << shown.out;
+  EXPECT_EQ(shown.out.find("\"" + std::filesystem::path(TALVINOR_CLI_PATH).parent_path().string() + "\";"),
+            std::string::npos)
+      << shown.out;
+  EXPECT_FALSE(std::filesystem::exists(folder.File("Music"))) << "showing the settings makes no folder";
   CliRun japanese = testing::Shell(folder, "LC_ALL=ja_JP.UTF-8 " + testing::ShellQuote(TALVINOR_CLI_PATH) +
                                                " settings check --settings '" + folder.File("none.ini") + "'");
   EXPECT_EQ(japanese.out, folder.File("none.ini") + ": 設定ファイルがありません。既定値が使われます\n"
