@@ -16,6 +16,8 @@ packages=(
   dbus-daemon xvfb xauth
   # the MPRIS client the player's media-control tests drive it with
   playerctl
+  # manual pages made from the programs' --help, and the install test's checks
+  help2man man-db desktop-file-utils
 )
 
 missing=()
