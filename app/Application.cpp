@@ -384,16 +384,18 @@ int Application::Main(int argc, char** argv) {
 
   RefPtr<Application> app = talvinor::Create<Application>(std::move(options));
   if (!app->Init(commandLine)) {
-    // A second start ends without a window, whatever became of its text; a
-    // person at a terminal still learns when it did not arrive.
+    // A second start ends without a window; one whose text did not arrive
+    // says so and ends with status 1, so that a launcher or script learns it.
+    int code = 0;
     if (app->State() == StartState::Forwarded && app->ForwardResult() != ChannelSendResult::Sent) {
       std::fprintf(stderr,
                    InUserLanguage("talvinor: the running Talvinor did not take the command text: %s\n",
                                   "talvinor: 動いている Talvinor がコマンド文を受け取りませんでした: %s\n"),
                    DescribeSendResult(app->ForwardResult()));
+      code = 1;
     }
     app->Teardown();
-    return 0;
+    return code;
   }
 
   // Before Qt starts its threads, so that every thread leaves the signals

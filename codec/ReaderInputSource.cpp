@@ -1,6 +1,8 @@
 #include "codec/ReaderInputSource.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <limits>
 
 #include "codec/OggFileSource.h"
@@ -31,8 +33,17 @@ long TellCallback(void* dataSource) { return static_cast<long>(static_cast<Reade
 
 ReaderInputSource::ReaderInputSource(OggFileSource* source) : m_source(source) {}
 
+ReaderInputSource::ReaderInputSource(const uint8_t* data, size_t size) : m_bytes(data), m_size(size) {}
+
 size_t ReaderInputSource::Read(void* data, size_t bytes) {
   if (m_status != ReaderStatus::Ok || !data || bytes == 0 || m_position < 0) return 0;
+  if (!m_source) {
+    if (static_cast<uint64_t>(m_position) >= m_size) return 0;
+    size_t done = std::min<size_t>(bytes, m_size - static_cast<size_t>(m_position));
+    std::memcpy(data, m_bytes + m_position, done);
+    m_position += static_cast<int64_t>(done);
+    return done;
+  }
   size_t total = 0;
   uint8_t* out = static_cast<uint8_t*>(data);
   while (total < bytes) {
@@ -53,7 +64,7 @@ int64_t ReaderInputSource::Seek(int64_t offset, int origin) {
   switch (origin) {
     case 0: base = 0; break;
     case 1: base = m_position; break;
-    case 2: base = static_cast<int64_t>(m_source->FileSize()); break;
+    case 2: base = static_cast<int64_t>(m_source ? m_source->FileSize() : m_size); break;
     default: return -1;
   }
   int64_t position = base + offset;

@@ -24,6 +24,9 @@ enum class ReaderStatus {
 class ReaderInputSource : public RefObject {
  public:
   explicit ReaderInputSource(OggFileSource* source);
+  // A reader over `size` bytes at `data`, which outlive it: the decoders
+  // without a master, as tools and the fuzz targets use them.
+  ReaderInputSource(const uint8_t* data, size_t size);
 
   // Copies up to `bytes` bytes from the current position and moves past
   // them; 0 at the end of the file or once a read has failed.
@@ -42,7 +45,9 @@ class ReaderInputSource : public RefObject {
   static ov_callbacks VorbisCallbacks();
 
  private:
-  OggFileSource* m_source;
+  OggFileSource* m_source = nullptr;
+  const uint8_t* m_bytes = nullptr;  // without a source: the bytes read
+  size_t m_size = 0;
   // Source thread only:
   int64_t m_position = 0;
   ReaderStatus m_status = ReaderStatus::Ok;

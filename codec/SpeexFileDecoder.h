@@ -109,7 +109,6 @@ class SpeexFileDecoder : public RefObject {
   bool m_endOfInput = false;
   bool m_endOfStream = false;
 
-  ogg_packet m_packet{};
   bool m_packetInProgress = false;
   bool m_packetEnds = false;   // the packet in progress closes the stream
   int m_frameIndex = 0;

@@ -70,4 +70,17 @@ bool ChannelBlock::IsFull() const {
   return length != 0 && length <= capacity && Field(kStateOffset) == static_cast<uint32_t>(ChannelBlockState::Full);
 }
 
+bool ChannelBlock::IsSound() const {
+  uint32_t capacity = SoundCapacity();
+  if (capacity == 0) return false;
+  uint32_t length = Field(kLengthOffset);
+  switch (static_cast<ChannelBlockState>(Field(kStateOffset))) {
+    case ChannelBlockState::Empty:
+      return length == 0;
+    case ChannelBlockState::Full:
+      return length != 0 && length <= capacity;
+  }
+  return false;
+}
+
 }  // namespace talvinor

@@ -44,6 +44,12 @@ class ChannelBlock {
   bool Put(const uint8_t* payload, uint32_t size);
   // True when the header is sound and the block is full.
   bool IsFull() const;
+  // True when the header describes a block the channel could have left: the
+  // magic, a capacity that fits the mapping, and either the empty state with
+  // length 0 or the full state with a length within the capacity. Anything
+  // else was written by someone other than the channel's own code (or by a
+  // process killed in the middle of it) and would block the channel for good.
+  bool IsSound() const;
 
   uint32_t Field(uint32_t offset) const;
   void SetField(uint32_t offset, uint32_t value);

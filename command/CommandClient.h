@@ -13,7 +13,7 @@ namespace talvinor {
 // How a send ended.
 enum class ChannelSendResult {
   Sent,         // the message is in the block and the receiver was woken
-  NotOpen,      // no channel: nothing is listening (Open failed)
+  NotOpen,      // no channel, or one whose server has ended: nothing is listening
   BadPayload,   // no payload, an empty one, or more than 1 MiB
   NotReady,     // the receiver did not become ready within the time-out
   Busy,         // the block was locked at that moment
@@ -30,9 +30,22 @@ class CommandClient : public RefObject {
   explicit CommandClient(std::string baseName = kCommandChannelName);
   ~CommandClient() override;
 
-  // Opens the four objects; on any failure closes what it opened.
+  // How often a sender waiting for the ready signal asks whether the server
+  // still lives.
+  static constexpr uint32_t kOwnerCheckMs = 20;
+  // A block found locked for this long wakes the server, which takes back a
+  // block whose holder died.
+  static constexpr uint32_t kLongBusyMs = 100;
+
+  // Opens the four objects; on any failure closes what it opened. Objects a
+  // server left behind when it was killed are not a channel: without the
+  // server's lock on the block, Open fails (NotOpen).
   bool Open();
   // Writes one message and wakes the receiver. True only when it was written.
+  // Within `timeoutMs` a sender that lost the block to another sender (locked
+  // at that instant, or full with the other's message) and one that found the
+  // header damaged (the server resets it) wait for the ready signal again; a
+  // server that ends meanwhile fails the send at once (NotOpen).
   bool Send(const void* data, uint32_t byteCount, uint32_t timeoutMs = 1000);
   // Closes everything; Open may be called again.
   void Close();
@@ -41,6 +54,9 @@ class CommandClient : public RefObject {
 
  private:
   bool Finish(ChannelSendResult result);
+  // Waits for the ready signal up to `timeoutMs`, in slices between which it
+  // checks the server's lock; `ended` tells a server gone from a time-out.
+  WaitResult WaitReady(uint32_t timeoutMs, bool* ended);
 
   std::string m_baseName;
   SharedMemoryBlock m_block;

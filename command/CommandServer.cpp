@@ -1,6 +1,7 @@
 #include "command/CommandServer.h"
 
 #include "core/ScopedLock.h"
+#include "platform/Clock.h"
 #include "platform/Trace.h"
 
 namespace talvinor {
@@ -57,10 +58,20 @@ ChannelReceiveResult CommandServer::ReceiveMessage(std::vector<uint8_t>* message
   return result;
 }
 
+bool CommandServer::ResetIfDamaged(ChannelBlock& block) {
+  if (block.IsSound()) return false;
+  Trace("CommandServer - damaged block header (magic %08x capacity %u length %u state %u); reset\r\n",
+        block.Field(ChannelBlock::kMagicOffset), block.Field(ChannelBlock::kCapacityOffset),
+        block.Field(ChannelBlock::kLengthOffset), block.Field(ChannelBlock::kStateOffset));
+  block.Initialise();
+  return true;
+}
+
 ChannelReceiveResult CommandServer::TakeMessage(std::vector<uint8_t>* message) {
   if (!m_semaphore.IsOpen() || !m_block.Data()) return ChannelReceiveResult::Closed;
   if (m_semaphore.Wait(0) != WaitResult::Signalled) return ChannelReceiveResult::Busy;
-  bool taken = ChannelBlock(m_block.Data(), m_block.Size()).Take(message);
+  ChannelBlock block(m_block.Data(), m_block.Size());
+  bool taken = !ResetIfDamaged(block) && block.Take(message);
   m_semaphore.Release();
   m_ready.Set();
   return taken ? ChannelReceiveResult::Taken : ChannelReceiveResult::Empty;
@@ -77,8 +88,11 @@ CommandServer::BlockCheck CommandServer::CheckBlock(bool signalled) {
     return TakeMessage(nullptr) == ChannelReceiveResult::Busy ? BlockCheck::Locked : BlockCheck::Idle;
   }
   if (m_semaphore.Wait(0) != WaitResult::Signalled) return BlockCheck::Locked;
-  bool full = ChannelBlock(m_block.Data(), m_block.Size()).IsFull();
+  ChannelBlock block(m_block.Data(), m_block.Size());
+  bool reset = ResetIfDamaged(block);
+  bool full = block.IsFull();
   m_semaphore.Release();
+  if (reset) m_ready.Set();
   // Every written signal wakes the receiver, even when the block turns out
   // empty: its Receive sets the ready signal again after a sender that wrote
   // nothing (a text too long, a full block) had reset it.
@@ -88,7 +102,8 @@ CommandServer::BlockCheck CommandServer::CheckBlock(bool signalled) {
 
 uint32_t CommandServer::Run() {
   m_ready.Set();
-  uint32_t lockedChecks = 0;
+  bool locked = false;      // the last look found the block locked ...
+  uint32_t lockedSince = 0;  // ... and every look since this tick
   bool signalled = false;  // a written signal not yet passed on
   for (;;) {
     m_written.Reset();
@@ -101,13 +116,21 @@ uint32_t CommandServer::Run() {
     if (check == BlockCheck::Locked) {
       // Someone holds the block (a sender, the receiver, a Receive that gave
       // up): look again shortly rather than trust that a signal follows.
-      if (++lockedChecks <= kBusyRetryLimit) {
-        timeout = kBusyRetryMs;
-      } else if (lockedChecks == kBusyRetryLimit + 1) {
-        Trace("CommandServer - block stays locked; waiting for the next signal\r\n");
+      if (!locked) lockedSince = GetTickCount();
+      locked = true;
+      timeout = kBusyRetryMs;
+      if (TicksSince(lockedSince, GetTickCount()) >= kLockedGiveBackMs) {
+        // Locked far longer than any holder keeps it: its holder died with
+        // it. Given back, the block is looked at (and its header checked)
+        // at once.
+        Trace("CommandServer - block locked for %u ms; its holder is gone, taking it back\r\n",
+              kLockedGiveBackMs);
+        m_semaphore.Release();
+        locked = false;
+        timeout = 0;
       }
     } else {
-      lockedChecks = 0;
+      locked = false;
       signalled = false;
     }
     WaitResult wait = m_written.Wait(timeout);

@@ -41,14 +41,22 @@ enum class ServerThreadPoint {
 //   waiting with nothing to ask again. Now it signals the thread, which looks
 //   again every few milliseconds while the block stays locked and wakes the
 //   frame once the message can be taken.
+// Anything any process of the user may do to the objects must not stop the
+// channel for good either:
+// - a block header the channel could not have written (see
+//   ChannelBlock::IsSound) is reset to an empty block wherever the server
+//   looks at it, and the ready signal is set again;
+// - a block that stays locked for longer than any holder keeps it (a sender
+//   killed between taking the semaphore and giving it back) is taken back.
 class CommandServer : public Worker {
   TALVINOR_CLASS_CODES(0x1A001, 0x1210)
 
  public:
-  // Milliseconds between checks while the block is locked, and how many
-  // checks in a row the thread makes before it waits for the next signal.
+  // Milliseconds between checks while the block is locked. Found locked at
+  // every check for kLockedGiveBackMs, the semaphore is given back: every
+  // holder keeps it only for a copy of at most 1 KiB, so its holder has died.
   static constexpr uint32_t kBusyRetryMs = 5;
-  static constexpr uint32_t kBusyRetryLimit = 400;
+  static constexpr uint32_t kLockedGiveBackMs = 2000;
 
   explicit CommandServer(std::string baseName = kCommandChannelName);
 
@@ -81,6 +89,9 @@ class CommandServer : public Worker {
   // after a written signal.
   BlockCheck CheckBlock(bool signalled);
   ChannelReceiveResult TakeMessage(std::vector<uint8_t>* message);
+  // With the semaphore held: resets a damaged header. True when it did; the
+  // caller sets the ready signal once it has let go of the semaphore.
+  bool ResetIfDamaged(ChannelBlock& block);
   void CloseObjects();
 
   std::string m_baseName;

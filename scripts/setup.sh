@@ -18,6 +18,8 @@ packages=(
   playerctl
   # manual pages made from the programs' --help, and the install test's checks
   help2man man-db desktop-file-utils
+  # fuzzing (scripts/fuzz.sh): clang and its libFuzzer and sanitizer runtimes
+  clang libclang-rt-14-dev
 )
 
 missing=()

@@ -2,7 +2,6 @@
 
 #include <errno.h>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,6 +19,16 @@ constexpr int kOwnerAttempts = 4;
 
 bool SameObject(const struct stat& a, const struct stat& b) {
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// A write lock over the whole block, as the owner holds it.
+struct flock WholeBlockWriteLock() {
+  struct flock lock = {};
+  lock.l_type = F_WRLCK;
+  lock.l_whence = SEEK_SET;
+  lock.l_start = 0;
+  lock.l_len = 0;  // to the end, however large
+  return lock;
 }
 
 }  // namespace
@@ -59,9 +68,10 @@ bool SharedMemoryBlock::CreateOwned(const std::string& name, uint32_t size) {
     // Only this user's own block may be taken over; a block of that name made
     // by anyone else is refused rather than used.
     if (own.st_uid != ::geteuid()) return Fail(EACCES, "owner check");
-    if (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
+    struct flock lock = WholeBlockWriteLock();
+    if (::fcntl(m_fd, F_OFD_SETLK, &lock) != 0) {
       int error = errno;
-      return Fail(error == EWOULDBLOCK ? EBUSY : error, "flock (a live owner holds it)");
+      return Fail(error == EAGAIN || error == EACCES ? EBUSY : error, "F_OFD_SETLK (a live owner holds it)");
     }
     // The name must still lead to the block we locked: an owner that was
     // closing may have removed it between our open and our lock.
@@ -125,6 +135,18 @@ void SharedMemoryBlock::Close() {
   m_size = 0;
   m_fd = -1;
   m_role = SharedBlockRole::Closed;
+}
+
+bool SharedMemoryBlock::HasLiveOwner() const {
+  if (m_role == SharedBlockRole::Owner) return true;
+  if (m_fd < 0) return false;
+  struct flock lock = WholeBlockWriteLock();
+  if (::fcntl(m_fd, F_OFD_GETLK, &lock) != 0) {
+    TraceErrno(errno, ("SharedMemoryBlock F_OFD_GETLK " + m_name).c_str());
+    return true;
+  }
+  // F_UNLCK: our write lock could be placed, so nobody holds the owner's.
+  return lock.l_type != F_UNLCK;
 }
 
 bool SharedMemoryBlock::GetMode(uint32_t* mode) const {

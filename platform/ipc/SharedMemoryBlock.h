@@ -14,10 +14,13 @@ enum class SharedBlockRole {
 // A named block of shared memory (shm_open) in the per-user namespace, mapped
 // read/write for the life of the object.
 //
-// The owner holds an flock on the block for as long as it has it open, so a
-// live owner is told apart from one that died: the kernel drops the lock of a
-// killed process, and the next CreateOwned takes the block over. Not thread-safe;
-// one thread opens and closes it.
+// The owner holds a write lock on the whole block (an open-file-description
+// lock, fcntl F_OFD_SETLK) for as long as it has it open, so a live owner is
+// told apart from one that died: the kernel drops the lock of a killed
+// process, and the next CreateOwned takes the block over. Users ask whether
+// the lock is held without taking it (F_OFD_GETLK), so asking never gets in
+// the way of an owner that is starting. Not thread-safe; one thread opens and
+// closes it.
 class SharedMemoryBlock {
  public:
   SharedMemoryBlock() = default;
@@ -39,6 +42,12 @@ class SharedMemoryBlock {
   // Unmaps and closes; the owner also removes the name, so objects that a
   // new owner must not find half-removed are to be closed before the block.
   void Close();
+
+  // Whether a live process owns the block: always true for the owner itself;
+  // for a user, whether the owner's lock is held. A block left behind by an
+  // owner that died has none. When the lock cannot be asked about, true:
+  // better a send that times out than a live owner taken for dead.
+  bool HasLiveOwner() const;
 
   SharedBlockRole Role() const { return m_role; }
   uint8_t* Data() const { return m_data; }

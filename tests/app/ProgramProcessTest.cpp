@@ -163,11 +163,11 @@ TEST_F(ProgramProcessTest, WithoutADisplayTheProgramSaysHowToRunItAndASecondStar
   EXPECT_EQ(first->Wait(), 0);
 }
 
-TEST_F(ProgramProcessTest, ATextTooLongForTheChannelIsReportedToTheTerminal) {
+TEST_F(ProgramProcessTest, ATextTooLongForTheChannelIsReportedToTheTerminalWithStatus1) {
   auto first = StartFirst();
   std::string output;
   // 512 characters and the terminator are 1026 bytes; the channel carries 1024.
-  EXPECT_EQ(RunSecond({"/cmd:play", "/src:" + std::string(512 - 10, 'a')}, &output), 0);
+  EXPECT_EQ(RunSecond({"/cmd:play", "/src:" + std::string(512 - 10, 'a')}, &output), 1);
   EXPECT_NE(output.find("talvinor: the running Talvinor did not take the command text"), std::string::npos)
       << output;
   EXPECT_EQ(RunSecond({"/cmd:exit"}), 0);

@@ -8,7 +8,9 @@
 #include <random>
 
 #include "codec/OggTestSupport.h"
+#include "codec/ReaderInputSource.h"
 #include "codec/SpeexEncoder.h"
+#include "codec/SpeexFileDecoder.h"
 #include "codec/SpeexFileSource.h"
 #include "platform/CodePage.h"
 #include "support/TempFolder.h"
@@ -396,6 +398,46 @@ TEST(OggSpeexTest, SeekingInsideAndBeyondTheFirst262144SamplesLandsWhereADecodeF
     EXPECT_NEAR(static_cast<double>(landed + static_cast<int64_t>(part.pcm.Frames())),
                 static_cast<double>(whole.pcm.Frames()), frameSize);
   }
+}
+
+// The decoder over bytes in memory (as the fuzz targets and tools use it)
+// reads a file exactly as the source does through its master, seeks
+// included, and a read past the end is the end, not a failure.
+TEST(OggSpeexTest, TheDecoderOverBytesInMemoryDecodesWhatTheSourceDoes) {
+  TempFolder folder;
+  const std::string path = folder.File("stereo.spx");
+  ASSERT_EQ(EncodeFile(SpeechWav(16000, 2, 2.0), path, SpeexWith()).reason, 2u);
+  const std::string bytes = ReadFile(path);
+  Decoded viaSource = DecodeFile(path, folder.Path());
+  ASSERT_EQ(viaSource.reason, 2u);
+
+  auto decodeAll = [&](int64_t seekSamples) {
+    RefPtr<ReaderInputSource> reader =
+        Create<ReaderInputSource>(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    RefPtr<SpeexFileDecoder> decoder = Create<SpeexFileDecoder>();
+    std::vector<int16_t> pcm;
+    if (!decoder->Open(reader)) return pcm;
+    if (seekSamples >= 0) decoder->Seek(seekSamples);
+    std::vector<int16_t> frame(decoder->FrameBytes() / 2);
+    while (uint32_t got = decoder->Decode(frame.data(), decoder->FrameBytes()))
+      pcm.insert(pcm.end(), frame.begin(), frame.begin() + got / 2);
+    EXPECT_TRUE(decoder->IsEnded());
+    EXPECT_EQ(reader->Status(), ReaderStatus::Ok);
+    return pcm;
+  };
+  EXPECT_EQ(decodeAll(-1), viaSource.pcm.samples);
+  Decoded fromOneSecond = DecodeFile(path, folder.Path(), 1000);
+  EXPECT_EQ(decodeAll(16000), fromOneSecond.pcm.samples);
+  EXPECT_TRUE(decodeAll(10 * 16000).empty()) << "a seek past the end";
+
+  RefPtr<ReaderInputSource> reader =
+      Create<ReaderInputSource>(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+  EXPECT_EQ(reader->Seek(-10, 2), static_cast<int64_t>(bytes.size()) - 10);
+  char tail[32];
+  EXPECT_EQ(reader->Read(tail, sizeof tail), 10u);
+  EXPECT_EQ(reader->Read(tail, sizeof tail), 0u);
+  EXPECT_EQ(reader->Status(), ReaderStatus::Ok);
+  EXPECT_EQ(reader->Seek(-1, 0), -1);
 }
 
 }  // namespace

@@ -65,5 +65,34 @@ TEST(ChannelBlock, ABadHeaderIsNeverFollowedOutsideTheBlock) {
   EXPECT_FALSE(small.Take(&out)) << "a mapping shorter than the header";
 }
 
+// Only the two states the channel writes are sound; anything else would
+// leave the block unusable, so the server resets it.
+TEST(ChannelBlock, OnlyAnEmptyOrAFullBlockWithItsLengthIsSound) {
+  std::vector<uint8_t> memory(kChannelBlockSize, 0);
+  ChannelBlock block(memory.data(), kChannelBlockSize);
+  EXPECT_FALSE(block.IsSound()) << "all zeros: no magic";
+  block.Initialise();
+  EXPECT_TRUE(block.IsSound());
+  uint8_t payload[6] = {'/', 0, 'x', 0, 0, 0};
+  ASSERT_TRUE(block.Put(payload, 6));
+  EXPECT_TRUE(block.IsSound());
+
+  struct Forged {
+    uint32_t capacity, length, state;
+  };
+  for (Forged f : {Forged{1024, 0, 2}, Forged{1024, 5, 1}, Forged{1024, 1025, 2}, Forged{1024, 4, 0},
+                   Forged{1024, 4, 3}, Forged{kChannelBlockSize, 4, 2}, Forged{0, 0, 1}}) {
+    block.Initialise();
+    block.SetField(ChannelBlock::kCapacityOffset, f.capacity);
+    block.SetField(ChannelBlock::kLengthOffset, f.length);
+    block.SetField(ChannelBlock::kStateOffset, f.state);
+    EXPECT_FALSE(block.IsSound()) << f.capacity << " " << f.length << " " << f.state;
+  }
+  // A smaller capacity than ours still describes a usable block.
+  block.Initialise();
+  block.SetField(ChannelBlock::kCapacityOffset, 16);
+  EXPECT_TRUE(block.IsSound());
+}
+
 }  // namespace
 }  // namespace talvinor

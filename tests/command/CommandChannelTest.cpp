@@ -187,7 +187,7 @@ TEST(CommandChannel, ASenderThatFindsTheBlockLockedLeavesTheChannelReady) {
   ASSERT_EQ(ready.Wait(5000), WaitResult::Signalled);
 
   ASSERT_EQ(semaphore.Wait(0), WaitResult::Signalled);
-  EXPECT_EQ(SendText(name, L"/cmd:rec"), ChannelSendResult::Busy);
+  EXPECT_EQ(SendText(name, L"/cmd:rec", 300), ChannelSendResult::Busy);
   ASSERT_TRUE(semaphore.Release());
   EXPECT_TRUE(ready.IsSet());
   EXPECT_EQ(SendText(name, L"/cmd:stop", 100), ChannelSendResult::Sent);
@@ -213,6 +213,7 @@ TEST(CommandChannel, AServerTakesOverObjectsADeadServerLeftBehind) {
     ::_exit(0);  // no Close: every name stays behind
   });
   ASSERT_EQ(dead.Join(5000), 0);
+  EXPECT_EQ(SendText(name, L"/cmd:rec"), ChannelSendResult::NotOpen) << "left behind, not listening";
 
   ChannelReceiver receiver(name);
   ASSERT_TRUE(receiver.server->StartServer());
@@ -221,8 +222,9 @@ TEST(CommandChannel, AServerTakesOverObjectsADeadServerLeftBehind) {
 }
 
 // Anything in the block is untrusted: a header claiming a huge capacity must
-// not make the receiver copy beyond the mapping.
-TEST(CommandChannel, AForgedHeaderIsRefusedWithoutHarm) {
+// not make the receiver copy beyond the mapping, and no header, however
+// forged, may stop the channel: the server resets it.
+TEST(CommandChannel, AForgedHeaderIsResetAndTheNextSendArrives) {
   std::string name = UniqueChannelName();
   ChannelReceiver receiver(name);
   ASSERT_TRUE(receiver.server->StartServer());
@@ -235,7 +237,90 @@ TEST(CommandChannel, AForgedHeaderIsRefusedWithoutHarm) {
   std::vector<uint8_t> message;
   EXPECT_EQ(receiver.server->ReceiveMessage(&message), ChannelReceiveResult::Empty);
   EXPECT_TRUE(message.empty());
-  EXPECT_EQ(SendText(name, L"/cmd:stop"), ChannelSendResult::NotWritten);
+  EXPECT_TRUE(view.IsSound()) << "the receive reset the header";
+  EXPECT_EQ(view.Field(ChannelBlock::kCapacityOffset), kChannelCapacity);
+  EXPECT_EQ(SendText(name, L"/cmd:stop"), ChannelSendResult::Sent);
+  EXPECT_EQ(receiver.NextText(5000), L"/cmd:stop");
+
+  // Forged while nobody receives: the sender wakes the server thread, which
+  // resets the block, and the same send goes through.
+  struct Forge {
+    uint32_t offset, value;
+  };
+  for (Forge forge : {Forge{ChannelBlock::kMagicOffset, 0x58585858}, Forge{ChannelBlock::kStateOffset, 0},
+                      Forge{ChannelBlock::kLengthOffset, 7}, Forge{ChannelBlock::kCapacityOffset, 0}}) {
+    view.SetField(forge.offset, forge.value);
+    EXPECT_EQ(SendText(name, L"/cmd:pause", 5000), ChannelSendResult::Sent) << forge.offset;
+    EXPECT_EQ(receiver.NextText(5000), L"/cmd:pause") << forge.offset;
+  }
+}
+
+// A block full with length 0 could never be taken: without the reset every
+// later sender would find it full until the server restarts.
+TEST(CommandChannel, AFullBlockOfLengthZeroDoesNotBlockTheChannel) {
+  std::string name = UniqueChannelName();
+  ChannelReceiver receiver(name);
+  ASSERT_TRUE(receiver.server->StartServer());
+  SharedMemoryBlock block;
+  ASSERT_TRUE(block.Open(name + kChannelBlockSuffix));
+  ChannelBlock(block.Data(), block.Size()).SetField(ChannelBlock::kStateOffset, 2);
+  EXPECT_EQ(SendText(name, L"/cmd:rec", 5000), ChannelSendResult::Sent);
+  EXPECT_EQ(receiver.NextText(5000), L"/cmd:rec");
+}
+
+// A sender killed between taking the block's semaphore and giving it back
+// leaves it taken for good; the server takes it back.
+TEST(CommandChannel, ABlockLeftLockedByAKilledSenderIsTakenBack) {
+  std::string name = UniqueChannelName();
+  ChannelReceiver receiver(name);
+  ASSERT_TRUE(receiver.server->StartServer());
+  testing::ChildProcess sender([&] {
+    NamedSemaphore semaphore;
+    if (!semaphore.Open(name + kChannelSemaphoreSuffix) || semaphore.Wait(0) != WaitResult::Signalled) return 1;
+    ::_exit(0);  // dies holding it
+  });
+  ASSERT_EQ(sender.Join(5000), 0);
+  EXPECT_EQ(SendText(name, L"/cmd:rec", 100), ChannelSendResult::Busy);
+  EXPECT_EQ(SendText(name, L"/cmd:stop", 3 * CommandServer::kLockedGiveBackMs), ChannelSendResult::Sent);
+  EXPECT_EQ(receiver.NextText(5000), L"/cmd:stop");
+}
+
+// A server that dies while a sender waits for its ready signal: the sender
+// is told at once that nobody listens, not after its whole time-out.
+TEST(CommandChannel, ASenderWaitingOnAServerThatIsKilledFailsAsNotOpen) {
+  std::string name = UniqueChannelName();
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  // A live owner whose ready signal never comes, as a server busy elsewhere.
+  testing::ChildProcess server([&] {
+    SharedMemoryBlock block;
+    NamedSemaphore semaphore;
+    NamedEvent written, readyEvent;
+    if (!block.CreateOwned(name + kChannelBlockSuffix, kChannelBlockSize)) return 1;
+    ChannelBlock(block.Data(), block.Size()).Initialise();
+    if (!semaphore.Create(name + kChannelSemaphoreSuffix, 1) || !written.Create(name + kChannelWrittenSuffix) ||
+        !readyEvent.Create(name + kChannelReadySuffix))
+      return 2;
+    if (::write(ready[1], "r", 1) != 1) return 3;
+    for (;;) ::pause();
+  });
+  char c = 0;
+  ASSERT_EQ(::read(ready[0], &c, 1), 1);
+  ::close(ready[0]);
+  ::close(ready[1]);
+
+  RefPtr<CommandClient> client = Create<CommandClient>(name);
+  ASSERT_TRUE(client->Open()) << "the owner lives";
+  std::thread killer([&] {
+    Sleep(100);
+    server.Kill();
+  });
+  std::vector<uint8_t> bytes = ChannelText::Encode(L"/cmd:rec");
+  EXPECT_FALSE(client->Send(bytes.data(), static_cast<uint32_t>(bytes.size()), 60000));
+  killer.join();
+  EXPECT_EQ(client->LastResult(), ChannelSendResult::NotOpen);
+  client->Close();
+  EXPECT_FALSE(client->Open()) << "what it left is no channel";
 }
 
 }  // namespace

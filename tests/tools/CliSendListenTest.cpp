@@ -159,5 +159,28 @@ TEST(CliSendListen, OneListenerAtATimeAndAnInterruptedOneLeavesNothingBehind) {
   EXPECT_EQ(SendCommandText(L"/cmd:stop"), ChannelSendResult::NotOpen) << "its objects were removed";
 }
 
+// A listener killed with SIGKILL leaves its objects behind; send must tell
+// them from a live channel rather than report the text as sent.
+TEST(CliSendListen, SendAfterTheListenerWasKilledFailsWithNoRunningInstance) {
+  auto listener = Cli({"listen"});
+  ASSERT_TRUE(StartedListening(listener.get())) << listener->Errors();
+  ASSERT_EQ(RunCli({"send", "/cmd:rec"}), 0);
+  listener->Kill();
+  listener->Wait(20000);
+
+  std::string errors;
+  EXPECT_EQ(RunCli({"send", "/cmd:stop"}, &errors), 1);
+  EXPECT_NE(errors.find("no running instance"), std::string::npos) << errors;
+
+  // The next listener takes the channel over and serves again.
+  auto next = Cli({"listen", "--count", "1"});
+  ASSERT_TRUE(StartedListening(next.get())) << next->Errors();
+  EXPECT_EQ(RunCli({"send", "/cmd:pause"}), 0);
+  std::string line;
+  ASSERT_TRUE(next->ReadLine(&line, 20000));
+  EXPECT_NE(line.find("/cmd:pause"), std::string::npos) << line;
+  EXPECT_EQ(next->Wait(20000), 0);
+}
+
 }  // namespace
 }  // namespace talvinor
