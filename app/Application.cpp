@@ -18,6 +18,8 @@
 #include "recorder/PowerKeeper.h"
 #include "platform/Trace.h"
 #include "platform/Unicode.h"
+#include "platform/UserLanguage.h"
+#include "platform/window/DisplayProbe.h"
 #include "settings/ConfigStore.h"
 #include "settings/ConfigValidation.h"
 #include "ui/MessageBox.h"
@@ -62,6 +64,128 @@ bool InstanceTag(std::string* tag) {
   }
   *tag = text;
   return true;
+}
+
+constexpr int kUsageStatus = 2;
+
+const char* HelpText() {
+  return InUserLanguage(
+      "Usage: talvinor [OPTION]... [--] [COMMAND TEXT | FILE]\n"
+      "Talvinor: a voice recorder and audio player (WAV, Ogg Vorbis, Ogg Speex) with a Japanese window.\n"
+      "\n"
+      "With no arguments the window opens, or the running Talvinor comes to the front.\n"
+      "A command text steers the running Talvinor (or the one this start opens):\n"
+      "  talvinor /cmd:rec /toggle:1 /scene:1     start recording with scene 1; the same again stops\n"
+      "  talvinor \"/cmd:rec /toggle:1 /scene:1\"   the same, given as one argument\n"
+      "  talvinor /cmd:play \"/src:/home/me/a b.ogg\"  play that file\n"
+      "  talvinor /cmd:stop                       stop; also /cmd:pause, /cmd:restart, /cmd:exit,\n"
+      "                                           /cmd:hidewindow, /cmd:openwindow, /cmd:savememo\n"
+      "Any other argument is a file to play:  talvinor ~/Music/a.ogg\n"
+      "\n"
+      "Options:\n"
+      "  -h, --help     print this help and exit\n"
+      "  -V, --version  print the version and exit\n"
+      "  --             end of the options: what follows is a command text or a file,\n"
+      "                 even when it starts with '-'\n"
+      "\n"
+      "Only one Talvinor runs per user: a second start hands its arguments to the\n"
+      "running one and ends without a window (it needs no display for that).\n"
+      "The settings are kept in talvinor.ini beside the program, or in\n"
+      "$XDG_CONFIG_HOME/talvinor/ when the program's folder cannot be written.\n"
+      "\n"
+      "Environment:\n"
+      "  TALVINOR_INSTANCE=NAME  run an instance of its own, apart from the usual one\n"
+      "  TALVINOR_TRACE=1        write the diagnostic trace to standard error\n"
+      "\n"
+      "Exit status: 0 when the window was closed or the arguments were handed over;\n"
+      "1 when there is no display to open the window on; 2 for an unknown option.\n"
+      "talvinor-cli does the same from scripts (talvinor-cli send) and more.\n",
+      "使い方: talvinor [オプション]... [--] [コマンド文 | ファイル]\n"
+      "Talvinor: 日本語のウィンドウで使う録音・再生ソフト (WAV, Ogg Vorbis, Ogg Speex)。\n"
+      "\n"
+      "引数なしでウィンドウを開きます。既に動いていればそのウィンドウを前面に出します。\n"
+      "コマンド文は動いている Talvinor (またはこの起動で開くもの) を操作します:\n"
+      "  talvinor /cmd:rec /toggle:1 /scene:1     シーン1で録音開始、もう一度で停止\n"
+      "  talvinor \"/cmd:rec /toggle:1 /scene:1\"   一つの引数で渡しても同じ\n"
+      "  talvinor /cmd:play \"/src:/home/me/a b.ogg\"  そのファイルを再生\n"
+      "  talvinor /cmd:stop                       停止。ほかに /cmd:pause, /cmd:restart, /cmd:exit,\n"
+      "                                           /cmd:hidewindow, /cmd:openwindow, /cmd:savememo\n"
+      "それ以外の引数は再生するファイルです:  talvinor ~/Music/a.ogg\n"
+      "\n"
+      "オプション:\n"
+      "  -h, --help     この説明を表示して終了\n"
+      "  -V, --version  バージョンを表示して終了\n"
+      "  --             オプションの終わり: 以降は '-' で始まっていても\n"
+      "                 コマンド文かファイル\n"
+      "\n"
+      "Talvinor は一人のユーザにつき一つだけ動きます。二度目の起動は引数を\n"
+      "動いている Talvinor に渡し、ウィンドウを出さずに終わります (画面は不要)。\n"
+      "設定はプログラムの横の talvinor.ini に、プログラムのフォルダに書き込めない\n"
+      "ときは $XDG_CONFIG_HOME/talvinor/ に保存されます。\n"
+      "\n"
+      "環境変数:\n"
+      "  TALVINOR_INSTANCE=NAME  通常のものとは別のインスタンスとして動かす\n"
+      "  TALVINOR_TRACE=1        診断用のトレースを標準エラー出力に書く\n"
+      "\n"
+      "終了コード: ウィンドウを閉じたか引数を渡し終えたとき 0、ウィンドウを開く\n"
+      "画面がないとき 1、知らないオプションのとき 2。\n"
+      "スクリプトからは talvinor-cli (talvinor-cli send など) が使えます。\n");
+}
+
+// What the program's own options ask for. Options come before the command
+// text or file; "--" ends them, so a file whose name starts with '-' can
+// still be played.
+enum class OptionsResult { Run, Help, Version, Unknown };
+
+OptionsResult ReadOptions(int argc, char** argv, std::vector<std::wstring>* arguments, std::string* unknown) {
+  bool options = true;
+  for (int i = 1; i < argc; ++i) {
+    const std::string word = argv[i];
+    if (options && word == "--") {
+      options = false;
+      continue;
+    }
+    if (options && word.size() > 1 && word[0] == '-') {
+      if (word == "--help" || word == "-h") return OptionsResult::Help;
+      if (word == "--version" || word == "-V") return OptionsResult::Version;
+      *unknown = word;
+      return OptionsResult::Unknown;
+    }
+    arguments->push_back(Utf8ToWide(word));
+  }
+  return OptionsResult::Run;
+}
+
+// Why the window cannot be shown, or empty when a display is there: no
+// display named at all, or an X display that does not answer (the toolkit
+// would abort the process on it). A platform the user chose other than X
+// (offscreen, vnc, ...) is taken as it is.
+std::string DisplayProblem() {
+  const char* platform = std::getenv("QT_QPA_PLATFORM");
+  const bool x11Chosen = platform && std::strcmp(platform, "xcb") == 0;
+  if (platform && *platform && !x11Chosen) return std::string();
+  const char* x11 = std::getenv("DISPLAY");
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  if (!(x11 && *x11)) {
+    if (!x11Chosen && wayland && *wayland) return std::string();
+    return InUserLanguage("no display is available (neither DISPLAY nor WAYLAND_DISPLAY is set).",
+                          "画面がありません (DISPLAY も WAYLAND_DISPLAY も設定されていません)。");
+  }
+  if (!XDisplayAnswers(x11)) {
+    return std::string(InUserLanguage("the display ", "画面 ")) + x11 +
+           InUserLanguage(" cannot be reached (no X server answers there).", " に接続できません (X サーバが応答しません)。");
+  }
+  return std::string();
+}
+
+const char* DisplayAdvice() {
+  return InUserLanguage(
+      "Start Talvinor from a desktop session, or run it under a virtual display:\n"
+      "  xvfb-run -a talvinor        (xvfb-run comes with the package xvfb)\n"
+      "or without any screen:  QT_QPA_PLATFORM=offscreen talvinor",
+      "デスクトップのセッションから起動するか、仮想画面の上で動かしてください:\n"
+      "  xvfb-run -a talvinor        (xvfb-run はパッケージ xvfb にあります)\n"
+      "画面なしで動かすには:  QT_QPA_PLATFORM=offscreen talvinor");
 }
 
 std::wstring CurrentFolder() {
@@ -141,6 +265,7 @@ void Application::LoadSettings() {
   }
   ValidateConfig();
   FillPathDefaults();
+  EnsureDefaultRecordingFolder(GetConfig().Get());
 }
 
 std::string Application::MediaControlsSuffix() const {
@@ -236,8 +361,25 @@ int Application::Main(int argc, char** argv) {
     options.channelName += "_" + tag;
   }
 
+  // The options first: asking for help or the version never reaches a
+  // running instance and needs no display.
   std::vector<std::wstring> arguments;
-  for (int i = 1; i < argc; ++i) arguments.push_back(Utf8ToWide(argv[i]));
+  std::string unknown;
+  switch (ReadOptions(argc, argv, &arguments, &unknown)) {
+    case OptionsResult::Help:
+      std::fputs(HelpText(), stdout);
+      return 0;
+    case OptionsResult::Version:
+      std::printf("talvinor %s\n", TALVINOR_VERSION);
+      return 0;
+    case OptionsResult::Unknown:
+      std::fprintf(stderr, InUserLanguage("talvinor: unknown option '%s'\nTry 'talvinor --help' for more information.\n",
+                                          "talvinor: '%s' というオプションはありません\n詳しくは 'talvinor --help' を見てください。\n"),
+                   unknown.c_str());
+      return kUsageStatus;
+    case OptionsResult::Run:
+      break;
+  }
   const std::wstring commandLine = CommandLine::ToCommandText(arguments, CurrentFolder());
 
   RefPtr<Application> app = talvinor::Create<Application>(std::move(options));
@@ -245,7 +387,9 @@ int Application::Main(int argc, char** argv) {
     // A second start ends without a window, whatever became of its text; a
     // person at a terminal still learns when it did not arrive.
     if (app->State() == StartState::Forwarded && app->ForwardResult() != ChannelSendResult::Sent) {
-      std::fprintf(stderr, "talvinor: the running Talvinor did not take the command text: %s\n",
+      std::fprintf(stderr,
+                   InUserLanguage("talvinor: the running Talvinor did not take the command text: %s\n",
+                                  "talvinor: 動いている Talvinor がコマンド文を受け取りませんでした: %s\n"),
                    DescribeSendResult(app->ForwardResult()));
     }
     app->Teardown();
@@ -256,9 +400,9 @@ int Application::Main(int argc, char** argv) {
   // to the watch.
   StartTerminationWatch();
 
-  std::string why;
-  if (!UiApplication::DisplayAvailable(&why)) {
-    std::fprintf(stderr, "talvinor: %s\n(xvfb-run comes with the package xvfb.)\n", why.c_str());
+  const std::string problem = DisplayProblem();
+  if (!problem.empty()) {
+    std::fprintf(stderr, "talvinor: %s\n%s\n", problem.c_str(), DisplayAdvice());
     app->Teardown();
     return 1;
   }

@@ -34,7 +34,8 @@ RefPtr<AudioSource> CreateFileSource(uint32_t sourceClassCode) {
 RefPtr<AudioEncoder> CreateEncoderForPath(const std::wstring& path) {
   std::wstring ext = LowerExtension(path);
   if (ext == L".wav") return Create<WaveFileEncoder>();
-  if (ext == L".ogg") return Create<VorbisEncoder>();
+  // ".oga" is the name the desktop gives Ogg audio; the player lists it too.
+  if (ext == L".ogg" || ext == L".oga") return Create<VorbisEncoder>();
   if (ext == L".spx") return Create<SpeexEncoder>();
   return nullptr;
 }

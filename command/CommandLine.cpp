@@ -41,6 +41,24 @@ bool SplitAttributeArgument(const std::wstring& argument, std::wstring* head, st
   return true;
 }
 
+// Whether `value` holds, after a blank, a further "/name" and ':' (blanks
+// allowed before the ':'): the argument was a whole command text given as
+// one word ("/cmd:rec /toggle:1 /scene:1"), already in the form the parser
+// reads, and quoting it would hide its other attributes.
+bool HoldsFurtherAttributes(const std::wstring& value) {
+  Tokenizer t(value, kCommandTokenizerOptions);
+  const size_t size = t.Text().size();
+  for (size_t i = 1; i < size; ++i) {
+    if (value[i] != L'/' || !IsBlankOrLineEnd(value[i - 1])) continue;
+    t.SetPosition(i + 1);
+    std::wstring name;
+    if (!t.ReadName(&name)) continue;
+    while (!t.AtEnd() && IsBlankOrLineEnd(t.Peek())) t.Advance();
+    if (t.Peek() == L':') return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 bool CommandLine::IsCommandText(const std::wstring& text) {
@@ -62,7 +80,8 @@ std::wstring CommandLine::Join(const std::vector<std::wstring>& arguments) {
     if (i > 0) text += L' ';
     std::wstring head, value;
     if (SplitAttributeArgument(argument, &head, &value) && !ReadsBackAsValue(value) &&
-        value.find_first_of(L"\"\r\n") == std::wstring::npos && value.find(L'\0') == std::wstring::npos) {
+        !HoldsFurtherAttributes(value) && value.find_first_of(L"\"\r\n") == std::wstring::npos &&
+        value.find(L'\0') == std::wstring::npos) {
       text += head + L"\"" + value + L"\"";
     } else {
       text += argument;

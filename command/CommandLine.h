@@ -17,7 +17,10 @@ class CommandLine {
   // would not read back as a bare word, a number or a quoted text is quoted
   // as /name:"value", so "/src:/home/me/a b.ogg" works as typed. A value that
   // holds a double quote or a line end cannot be quoted and is left alone
-  // (the command text is then refused as malformed, never misread).
+  // (the command text is then refused as malformed, never misread). An
+  // argument whose value holds further " /name:" attributes is a whole
+  // command text given as one word ("/cmd:rec /toggle:1 /scene:1") and is
+  // passed on as it is.
   static std::wstring Join(const std::vector<std::wstring>& arguments);
 
   // Join, and when the result is a file to play given relative to

@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "platform/FileSystem.h"
+#include "platform/UserFolders.h"
 
 namespace talvinor {
 
@@ -31,8 +32,26 @@ bool GetProgramFolder(std::wstring* folder) {
 bool GetSettingsPath(std::wstring* path) {
   std::wstring folder;
   if (!GetProgramFolder(&folder)) return false;
+  // An install for all users cannot write its own folder: the settings are
+  // then the user's, in the XDG config folder.
+  if (!FolderWritable(folder)) {
+    std::wstring config = UserConfigFolder();
+    if (!config.empty()) {
+      folder = JoinPath(config, L"talvinor");
+      CreateFolderPath(folder, true);
+    }
+  }
   *path = JoinPath(folder, L"talvinor.ini");
   return true;
+}
+
+std::wstring DefaultRecordingFolder() {
+  std::wstring music = UserMusicFolder();
+  if (music.empty()) {
+    std::wstring folder;
+    return GetProgramFolder(&folder) ? folder : std::wstring();
+  }
+  return JoinPath(music, L"Talvinor");
 }
 
 }  // namespace talvinor

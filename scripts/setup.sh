@@ -16,8 +16,8 @@ packages=(
   dbus-daemon xvfb xauth
   # the MPRIS client the player's media-control tests drive it with
   playerctl
-  # desktop-file-validate, which checks the recording-starter launcher in tests
-  desktop-file-utils
+  # manual pages made from the programs' --help, and the install test's checks
+  help2man man-db desktop-file-utils
 )
 
 missing=()

@@ -1,5 +1,7 @@
 #include "settings/Config.h"
 
+#include "settings/WaveFormatTable.h"
+
 namespace talvinor {
 
 namespace {
@@ -37,6 +39,15 @@ CONFIG::CONFIG() {
   m_RecSceneList[6] = MakeScene(L"リニアPCM録音", kCodecPcm, 3, 44100);
   m_RecSceneList[7] = MakeScene(L"Ogg Vorbis録音", kCodecVorbis, 2, 11025);
   m_RecSceneList[7]->m_RecOvQuality = 0.3;
+  // A built-in scene on a preset already holds the preset's codec values, so
+  // that untouched defaults need no repair.
+  for (const auto& scene : m_RecSceneList) {
+    if (const ScenePreset* preset = FindScenePreset(scene->m_CodecMode, scene->m_QualityMode)) {
+      scene->m_RecOvQuality = preset->vorbisQuality;
+      scene->m_RecSpxQuality = preset->speexQuality;
+      scene->m_RecSpxComplexity = preset->speexComplexity;
+    }
+  }
 }
 
 void CONFIG::CopyFrom(const CONFIG& other) {

@@ -6,6 +6,8 @@
 #include "core/ProgramPaths.h"
 #include "core/TrimBlanks.h"
 #include "platform/FileSystem.h"
+#include "platform/Trace.h"
+#include "platform/UserFolders.h"
 #include "settings/ConfigStore.h"
 #include "settings/WaveFormatTable.h"
 
@@ -193,9 +195,9 @@ bool ValidateConfig() {
   return ValidateConfig(config.Get(), devices.Get());
 }
 
-void FillPathDefaults(CONFIG* c, const std::wstring& programFolder) {
+void FillPathDefaults(CONFIG* c, const std::wstring& recordingFolder) {
   for (std::wstring* folder : {&c->m_RecPath, &c->m_RecTelPath, &c->m_MemoPath}) {
-    if (folder->empty()) *folder = programFolder;
+    if (folder->empty()) *folder = recordingFolder;
   }
   if (c->m_CalledCsvPath.empty()) c->m_CalledCsvPath = L"windows/calledhistory.dat";
   if (c->m_CallingCsvPath.empty()) c->m_CallingCsvPath = L"windows/callinghistory.dat";
@@ -207,10 +209,16 @@ void FillPathDefaults(CONFIG* c, const std::wstring& programFolder) {
   }
 }
 
-void FillPathDefaults() {
-  std::wstring folder;
-  if (!GetProgramFolder(&folder)) folder.clear();
-  FillPathDefaults(GetConfig().Get(), folder);
+void FillPathDefaults() { FillPathDefaults(GetConfig().Get(), DefaultRecordingFolder()); }
+
+void EnsureDefaultRecordingFolder(const CONFIG* c) {
+  const std::wstring folder = DefaultRecordingFolder();
+  for (const std::wstring* path : {&c->m_RecPath, &c->m_RecTelPath, &c->m_MemoPath}) {
+    if (*path == folder && !FileExists(folder)) {
+      if (int error = CreateFolderPath(folder, false)) TraceErrno(error, "EnsureDefaultRecordingFolder");
+      return;
+    }
+  }
 }
 
 std::wstring ResolveSettingsPath(const std::wstring& path) {

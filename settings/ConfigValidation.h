@@ -26,13 +26,17 @@ bool ValidateConfig(CONFIG* config, WaveDeviceQuery* devices);
 // The same for the settings singleton with the installed device query.
 bool ValidateConfig();
 
-// Start-up fill of empty paths: the three recording and memo folders get the
-// program folder, the call histories "windows/calledhistory.dat" and
+// Start-up fill of empty paths: the three recording and memo folders get
+// `recordingFolder`, the call histories "windows/calledhistory.dat" and
 // "windows/callinghistory.dat", the memo source "windows/", and the memo file
 // pattern "shrec%d.wav" (which also sets the message range to 1-5).
-void FillPathDefaults(CONFIG* config, const std::wstring& programFolder);
-// The same for the settings singleton and the running program's folder.
+void FillPathDefaults(CONFIG* config, const std::wstring& recordingFolder);
+// The same for the settings singleton, with DefaultRecordingFolder() (the
+// "Talvinor" folder in the user's music folder).
 void FillPathDefaults();
+// Creates the default recording folder when one of the three folders is it
+// and it does not exist yet; stored folders of the user's are left alone.
+void EnsureDefaultRecordingFolder(const CONFIG* config);
 
 // A stored relative path (the phone-data defaults) taken relative to the
 // program folder; an absolute path is returned unchanged.

@@ -28,11 +28,12 @@ constexpr uint32_t kSpeex1[] = {34, 35, 32, 33};
 constexpr uint32_t kSpeex2[] = {38, 39, 36, 37};
 constexpr uint32_t kSpeex3[] = {18, 19, 16, 17};
 
-// Codec values only matter to their own codec; the others get 0 (and the
-// range check then raises complexity 0 to 1).
+// Codec values only matter to their own codec; the others get the lowest
+// value of their range (complexity 1, not 0, which the range check would
+// raise again and count as a repair at every load).
 const ScenePreset kPresets[3][3] = {
-    {{kPcm1, 0.0, 0, 0}, {kPcm2, 0.0, 0, 0}, {kPcm3, 0.0, 0, 0}},
-    {{kVorbis1, 0.0, 0, 0}, {kVorbis2, 0.3, 0, 0}, {{}, 0.4, 0, 0}},
+    {{kPcm1, 0.0, 0, 1}, {kPcm2, 0.0, 0, 1}, {kPcm3, 0.0, 0, 1}},
+    {{kVorbis1, 0.0, 0, 1}, {kVorbis2, 0.3, 0, 1}, {{}, 0.4, 0, 1}},
     {{kSpeex1, 0.0, 8, 2}, {kSpeex2, 0.0, 9, 2}, {kSpeex3, 0.0, 10, 4}},
 };
 

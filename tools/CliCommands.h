@@ -8,4 +8,8 @@ namespace talvinor::cli {
 void SetExitStatus(int status);
 int ExitStatus();
 
+// The help of the one option every subcommand names its settings file with
+// (--settings FILE, also --file), in the user's language.
+const char* SettingsFileHelp();
+
 }  // namespace talvinor::cli

@@ -4,22 +4,25 @@
 #include "codec/StreamTags.h"
 #include "codec/VorbisEncoder.h"
 #include "platform/Unicode.h"
+#include "platform/UserLanguage.h"
 
 namespace talvinor::cli {
 
 void AddConvertCodecOptions(CLI::App* command, ConvertCodecOptions* options) {
-  command->add_option("--quality", options->quality, "Ogg Vorbis quality, -0.1 to 1.0 (default 0.1)")
+  command->add_option("--quality", options->quality, InUserLanguage("Ogg Vorbis quality, -0.1 to 1.0 (default 0.1)", "Ogg Vorbis の品質、-0.1 から 1.0 (省略時 0.1)"))
       ->check(CLI::Range(-0.1f, 1.0f));
-  command->add_option("--speex-quality", options->speexQuality, "Ogg Speex quality, 0 to 10 (default 8)")
+  command->add_option("--speex-quality", options->speexQuality, InUserLanguage("Ogg Speex quality, 0 to 10 (default 8)", "Ogg Speex の品質、0 から 10 (省略時 8)"))
       ->check(CLI::Range(0, 10));
-  command->add_option("--complexity", options->complexity, "Ogg Speex encoder complexity, 1 to 10 (default 2)")
+  command->add_option("--complexity", options->complexity, InUserLanguage("Ogg Speex encoder complexity, 1 to 10 (default 2)", "Ogg Speex の圧縮品質、1 から 10 (省略時 2)"))
       ->check(CLI::Range(1, 10));
-  command->add_flag("--denoise", options->denoise, "Ogg Speex: remove noise before encoding");
-  command->add_flag("--vad", options->vad, "Ogg Speex: voice activity detection");
-  command->add_flag("--dtx", options->dtx, "Ogg Speex: discontinuous transmission");
+  command->add_flag("--denoise", options->denoise, InUserLanguage("Ogg Speex: remove noise before encoding", "Ogg Speex: 雑音を除いてから圧縮 (クリアボイス)"));
+  command->add_flag("--vad", options->vad, InUserLanguage("Ogg Speex: voice activity detection", "Ogg Speex: VAD (音声区間の検出)"));
+  command->add_flag("--dtx", options->dtx, InUserLanguage("Ogg Speex: discontinuous transmission", "Ogg Speex: DTX (無音時の送信停止)"));
   command->add_option("--tag", options->tags,
-                      "A tag NAME=VALUE to write into an .ogg or .spx file (repeatable); without any, "
-                      "CONVERTER=TALVINOR and CONVERTDATE are written");
+                      InUserLanguage("A tag NAME=VALUE to write into an .ogg or .spx file (repeatable); without any, "
+                                     "CONVERTER=TALVINOR and CONVERTDATE are written",
+                                     ".ogg か .spx に書くタグ NAME=VALUE (繰り返し可)。なければ CONVERTER=TALVINOR と "
+                                     "CONVERTDATE を書く"));
 }
 
 bool ApplyConvertCodecOptions(const ConvertCodecOptions& options, AudioEncoder* encoder, std::string* error) {
@@ -27,15 +30,16 @@ bool ApplyConvertCodecOptions(const ConvertCodecOptions& options, AudioEncoder* 
   RefPtr<SpeexEncoder> speex = QueryAs<SpeexEncoder>(encoder);
   bool speexOptions = options.speexQuality || options.complexity || options.denoise || options.vad || options.dtx;
   if (options.quality && !vorbis) {
-    *error = "--quality applies to .ogg files only";
+    *error = InUserLanguage("--quality applies to .ogg files only", "--quality は .ogg ファイルにだけ使えます");
     return false;
   }
   if (speexOptions && !speex) {
-    *error = "--speex-quality, --complexity, --denoise, --vad and --dtx apply to .spx files only";
+    *error = InUserLanguage("--speex-quality, --complexity, --denoise, --vad and --dtx apply to .spx files only",
+                            "--speex-quality, --complexity, --denoise, --vad, --dtx は .spx ファイルにだけ使えます");
     return false;
   }
   if (!options.tags.empty() && !vorbis && !speex) {
-    *error = "WAV files carry no tags";
+    *error = InUserLanguage("WAV files carry no tags", "WAV ファイルにはタグを書けません");
     return false;
   }
   if (vorbis && options.quality) vorbis->SetQuality(*options.quality);
@@ -58,7 +62,7 @@ bool ApplyConvertCodecOptions(const ConvertCodecOptions& options, AudioEncoder* 
   for (const std::string& tag : options.tags) {
     size_t eq = tag.find('=');
     if (eq == std::string::npos || eq == 0) {
-      *error = "--tag " + tag + ": expected NAME=VALUE";
+      *error = "--tag " + tag + InUserLanguage(": expected NAME=VALUE", ": NAME=VALUE の形で指定してください");
       return false;
     }
     encoder->AddTag(Utf8ToWide(tag.substr(0, eq)), Utf8ToWide(tag.substr(eq + 1)));

@@ -6,7 +6,9 @@
 #include "audio/StopReason.h"
 #include "codec/StreamInfoReader.h"
 #include "platform/Unicode.h"
+#include "platform/UserLanguage.h"
 #include "tools/CliCommands.h"
+#include "tools/TerminalText.h"
 
 namespace talvinor::cli {
 
@@ -62,7 +64,16 @@ int RunInfo(const std::string& file) {
   StreamInfo info;
   StopReason reason = ReadStreamInfo(Utf8ToWide(file), &info);
   if (reason != StopReason::None) {
-    std::fprintf(stderr, "info: %s: %s (reason %u)\n", file.c_str(), DescribeStopReason(reason), StopCode(reason));
+    const char* text = DescribeStopReason(reason);
+    if (UserLanguageIsJapanese()) {
+      // The player's own words for what went wrong.
+      text = reason == StopReason::FileOpen          ? "ファイルを開けません。"
+             : reason == StopReason::MalformedStream ? "再生できないファイル形式です。"
+             : reason == StopReason::FileRead || reason == StopReason::FileSeek ? "ファイルアクセスエラーです。"
+                                                                                  : "エラーが発生しました。";
+    }
+    PrintUtf8(stderr, "info: " + file + ": " + text + InUserLanguage(" (reason ", " (理由 ") +
+                          std::to_string(StopCode(reason)) + ")");
     return static_cast<int>(StopCode(reason));
   }
   std::fputs(WideToUtf8(InfoText(Utf8ToWide(file), info, L"\n")).c_str(), stdout);
@@ -73,9 +84,12 @@ int RunInfo(const std::string& file) {
 
 void RegisterInfoCommand(CLI::App& app) {
   auto file = std::make_shared<std::string>();
-  auto* info = app.add_subcommand("info", "Show a sound file's type, channels, rate, bits, length and tags");
-  info->add_option("FILE", *file, "The sound file")->required();
-  info->footer("Exit status: 0, or the engine's stop reason (31 cannot open the file, 81 unreadable format).");
+  auto* info = app.add_subcommand(
+      "info", InUserLanguage("Show a sound file's type, channels, rate, bits, length and tags, as the player does",
+                             "音声ファイルの種類・チャンネル・周波数・ビット数・長さ・タグをプレイヤと同じ形で表示"));
+  info->add_option("FILE", *file, InUserLanguage("The sound file", "音声ファイル"))->required();
+  info->footer(InUserLanguage("Exit status: 0, or the engine's stop reason (31 cannot open the file, 81 unreadable format).",
+                              "終了コード: 0、またはエンジンの停止理由 (31 ファイルを開けない、81 読めない形式)。"));
   info->callback([file] { SetExitStatus(RunInfo(*file)); });
 }
 

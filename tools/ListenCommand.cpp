@@ -10,6 +10,7 @@
 #include "command/CommandServer.h"
 #include "core/TrimBlanks.h"
 #include "platform/window/HeadlessMessageQueue.h"
+#include "platform/UserLanguage.h"
 #include "tools/CliCommands.h"
 #include "tools/TerminalText.h"
 
@@ -26,9 +27,11 @@ int RunListen(int count) {
   RefPtr<CommandServer> server = Create<CommandServer>();
   server->SetTarget(window.Id(), kWmTakeChannelMessage);
   if (!server->StartServer()) {
-    std::fprintf(stderr,
-                 "talvinor-cli listen: cannot serve the command channel: a running Talvinor or another "
-                 "listener holds it\n");
+    std::fputs(InUserLanguage("talvinor-cli listen: cannot serve the command channel: a running Talvinor or another "
+                              "listener holds it\n",
+                              "talvinor-cli listen: コマンドを待ち受けられません。動いている Talvinor か別の listen が"
+                              "使っています\n"),
+               stderr);
     server->StopServer();
     return 1;
   }
@@ -65,9 +68,10 @@ int RunListen(int count) {
 
 void RegisterListenCommand(CLI::App& app) {
   auto* listen = app.add_subcommand(
-      "listen", "Serve the command channel in place of Talvinor and print each received text and its command");
+      "listen", InUserLanguage("Serve the command channel in place of Talvinor and print each received text and its command",
+                               "Talvinor の代わりにコマンドを待ち受け、届いた文とそのコマンドを表示する"));
   auto count = std::make_shared<int>(0);
-  listen->add_option("--count", *count, "End after this many texts (default: until interrupted)");
+  listen->add_option("--count", *count, InUserLanguage("End after this many texts (default: until interrupted)", "この数の文を受け取ったら終わる (省略時は中断まで)"));
   listen->callback([count] { SetExitStatus(RunListen(*count)); });
 }
 

@@ -5,6 +5,7 @@
 #include "platform/Terminal.h"
 #include "platform/Trace.h"
 #include "platform/Unicode.h"
+#include "platform/UserLanguage.h"
 #include "platform/wave/WaveAudio.h"
 #include "settings/ConfigStore.h"
 #include "settings/ConfigValidation.h"
@@ -36,23 +37,55 @@ bool LoadRunSettings(const std::string& file, RefPtr<CONFIG>* config) {
   if (!file.empty()) {
     path = Utf8ToWide(file);
   } else if (!GetSettingsPath(&path)) {
-    PrintLine(stderr, L"talvinor-cli: the program folder cannot be found");
+    PrintLine(stderr, InUserLanguage(L"talvinor-cli: the program folder cannot be found",
+                                     L"talvinor-cli: プログラムのフォルダが見つかりません"));
     return false;
   }
   *config = Create<CONFIG>();
   std::wstring detail;
   ConfigLoadResult result = LoadConfigFile(path, config->Get(), &detail);
   if (result == ConfigLoadResult::Unreadable || result == ConfigLoadResult::Malformed) {
-    PrintLine(stderr, kSettingsLoadFailedMessage);
+    PrintLine(stderr, InUserLanguage(L"The settings file could not be read. It may be damaged.",
+                                     kSettingsLoadFailedMessage));
     PrintLine(stderr, path + L": " + detail);
     return false;
   }
   RefPtr<WaveDeviceQuery> devices = GetWaveDeviceQuery();
   ValidateConfig(config->Get(), devices.Get());
-  std::wstring folder;
-  if (!GetProgramFolder(&folder)) folder.clear();
-  FillPathDefaults(config->Get(), folder);
+  FillPathDefaults(config->Get(), DefaultRecordingFolder());
+  EnsureDefaultRecordingFolder(config->Get());
   return true;
+}
+
+bool ResolveDevice(const std::string& text, bool input, uint32_t fallback, uint32_t* id) {
+  if (text.empty()) {
+    *id = fallback;
+    return true;
+  }
+  if (text.find_first_not_of("0123456789") == std::string::npos && text.size() <= 9) {
+    *id = static_cast<uint32_t>(std::stoul(text));
+    return true;
+  }
+  const std::wstring name = Utf8ToWide(text);
+  const uint32_t count = input ? waveInGetNumDevs() : waveOutGetNumDevs();
+  for (uint32_t i = 0; i < count; ++i) {
+    std::wstring found;
+    if (input) {
+      WAVEINCAPS caps;
+      if (waveInGetDevCaps(i, &caps) == MMSYSERR_NOERROR) found = caps.szPname;
+    } else {
+      WAVEOUTCAPS caps;
+      if (waveOutGetDevCaps(i, &caps) == MMSYSERR_NOERROR) found = caps.szPname;
+    }
+    if (found == name) {
+      *id = i;
+      return true;
+    }
+  }
+  PrintLine(stderr, Utf8ToWide(std::string("--device ") + text +
+                               InUserLanguage(": no such device; 'talvinor-cli devices' lists them",
+                                              ": そのようなデバイスはありません。'talvinor-cli devices' で一覧が見られます")));
+  return false;
 }
 
 void PrintLine(std::FILE* stream, const std::wstring& text) {

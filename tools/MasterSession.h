@@ -29,6 +29,11 @@ void ApplyDeviceRunOptions(const DeviceRunOptions& options);
 // why on standard error) when the file exists but cannot be loaded.
 bool LoadRunSettings(const std::string& file, RefPtr<CONFIG>* config);
 
+// --device: a device number or the device's ALSA name ("default",
+// "sysdefault:CARD=PCH"), of the input devices or the output devices; empty
+// keeps `fallback`. False, after saying why, for a name no device has.
+bool ResolveDevice(const std::string& text, bool input, uint32_t fallback, uint32_t* id);
+
 // One line of program text in the terminal's encoding. A progress line
 // drawn by RunSession is cleared first.
 void PrintLine(std::FILE* stream, const std::wstring& text);

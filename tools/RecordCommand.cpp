@@ -14,9 +14,11 @@
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
 #include "platform/Unicode.h"
+#include "platform/UserLanguage.h"
 #include "settings/ConfigScene.h"
 #include "tools/CliCommands.h"
 #include "tools/MasterSession.h"
+#include "tools/RecordingBudget.h"
 
 namespace talvinor::cli {
 namespace {
@@ -25,7 +27,7 @@ namespace {
 struct RecordOptions {
   DeviceRunOptions run;
   int scene = -1;      // -1: the selected scene of the settings
-  int64_t device = -1;  // -1: m_WaveInId
+  std::string device;   // number or ALSA name; empty: m_WaveInId
   double seconds = 0;  // 0: until Ctrl-C
   std::string folder;  // empty: the scene's folder from the settings
 };
@@ -48,30 +50,30 @@ std::wstring FormatLine(const CONFIG_SCENE& scene) {
                     scene.m_RecSpxQuality, scene.m_RecSpxComplexity);
       break;
     default:
-      return L"録音形式を設定してください。";
+      return InUserLanguage(L"Choose a recording format in the settings.", L"録音形式を設定してください。");
   }
   std::wstring line = text;
-  if (scene.m_Cnannels == 1) line += L" モノラル";
-  if (scene.m_Cnannels == 2) line += L" ステレオ";
+  if (scene.m_Cnannels == 1) line += InUserLanguage(L" mono", L" モノラル");
+  if (scene.m_Cnannels == 2) line += InUserLanguage(L" stereo", L" ステレオ");
   return line;
 }
 
-// The scene's encoder with its format and codec settings; null for a codec
-// the recorder does not know.
-RefPtr<AudioEncoder> MakeEncoder(const CONFIG_SCENE& scene) {
+// The scene's encoder with its format and codec settings, taking no more
+// sound than `budget` allows; null for a codec the recorder does not know.
+RefPtr<AudioEncoder> MakeEncoder(const CONFIG_SCENE& scene, const RefPtr<RecordingBudget>& budget) {
   RefPtr<AudioEncoder> encoder;
   switch (scene.m_CodecMode) {
     case kCodecPcm:
-      encoder = Create<WaveFileEncoder>();
+      encoder = Create<BudgetedEncoder<WaveFileEncoder>>(budget);
       break;
     case kCodecVorbis: {
-      RefPtr<VorbisEncoder> vorbis = Create<VorbisEncoder>();
+      RefPtr<VorbisEncoder> vorbis = Create<BudgetedEncoder<VorbisEncoder>>(budget);
       vorbis->SetQuality(static_cast<float>(scene.m_RecOvQuality));
       encoder = vorbis;
       break;
     }
     case kCodecSpeex: {
-      RefPtr<SpeexEncoder> speex = Create<SpeexEncoder>();
+      RefPtr<SpeexEncoder> speex = Create<BudgetedEncoder<SpeexEncoder>>(budget);
       SpeexSettings settings;
       settings.quality = static_cast<int32_t>(scene.m_RecSpxQuality);
       settings.complexity = static_cast<int32_t>(scene.m_RecSpxComplexity);
@@ -93,12 +95,12 @@ RefPtr<AudioEncoder> MakeEncoder(const CONFIG_SCENE& scene) {
 // The recorder page's message for how a recording ended.
 void ReportEnd(StopReason reason) {
   switch (reason) {
-    case StopReason::ByOwner: PrintLine(stdout, L"録音を終了しました。"); return;
-    case StopReason::FileOpen: PrintLine(stderr, L"ファイルを開けません。"); return;
+    case StopReason::ByOwner: PrintLine(stdout, InUserLanguage(L"Recording ended.", L"録音を終了しました。")); return;
+    case StopReason::FileOpen: PrintLine(stderr, InUserLanguage(L"The file cannot be opened.", L"ファイルを開けません。")); return;
     case StopReason::FileWrite:
-    case StopReason::FileSeek: PrintLine(stderr, L"ファイルアクセスエラーです。"); return;
-    case StopReason::DeviceFailure: PrintLine(stderr, L"録音デバイスが使用できません。"); return;
-    default: PrintLine(stderr, L"エラーが発生しました。(CODE:" + std::to_wstring(StopCode(reason)) + L")"); return;
+    case StopReason::FileSeek: PrintLine(stderr, InUserLanguage(L"File access error.", L"ファイルアクセスエラーです。")); return;
+    case StopReason::DeviceFailure: PrintLine(stderr, InUserLanguage(L"The recording device cannot be used.", L"録音デバイスが使用できません。")); return;
+    default: PrintLine(stderr, InUserLanguage(L"An error occurred. (CODE:", L"エラーが発生しました。(CODE:") + std::to_wstring(StopCode(reason)) + L")"); return;
   }
 }
 
@@ -158,7 +160,7 @@ int Record(const RecordOptions& options) {
   if (!LoadRunSettings(options.run.settingsFile, &config)) return 1;
   int sceneIndex = options.scene >= 0 ? options.scene : static_cast<int>(config->m_RecSceneSelect);
   if (sceneIndex < 0 || sceneIndex >= kSceneCount) {
-    PrintLine(stderr, L"録音シーンが無効です。");
+    PrintLine(stderr, InUserLanguage(L"The recording scene is not valid.", L"録音シーンが無効です。"));
     return 1;
   }
   const CONFIG_SCENE& scene = *config->m_RecSceneList[sceneIndex];
@@ -169,11 +171,12 @@ int Record(const RecordOptions& options) {
   while (folder.size() > 1 && folder.back() == L'/') folder.pop_back();
   uint32_t attributes = 0;
   if (!GetFileAttributes(folder, &attributes) || !(attributes & kAttrDirectory)) {
-    PrintLine(stderr, L"録音フォルダが存在していません。設定を確認してください。");
+    PrintLine(stderr, InUserLanguage(L"The recording folder does not exist. Check the settings.", L"録音フォルダが存在していません。設定を確認してください。"));
     return 1;
   }
   static const wchar_t* const kExtensions[] = {L".wav", L".ogg", L".spx"};
-  RefPtr<AudioEncoder> encoder = MakeEncoder(scene);
+  RefPtr<RecordingBudget> budget = Create<RecordingBudget>();
+  RefPtr<AudioEncoder> encoder = MakeEncoder(scene, budget);
   if (!encoder) {
     PrintLine(stderr, FormatLine(scene));
     return 1;
@@ -186,7 +189,7 @@ int Record(const RecordOptions& options) {
                 local.tm_hour, local.tm_min, local.tm_sec, kExtensions[scene.m_CodecMode]);
   std::wstring path = JoinPath(folder, name);
   if (FileExists(path)) {
-    PrintLine(stderr, L"録音ファイル名が重複しました。");
+    PrintLine(stderr, InUserLanguage(L"A file of the recording's name already exists.", L"録音ファイル名が重複しました。"));
     return 1;
   }
   wchar_t date[64];
@@ -196,39 +199,45 @@ int Record(const RecordOptions& options) {
   encoder->AddTag(L"RECORDER", L"TALVINOR");
   encoder->AddTag(L"RECORDDATE", date);
 
-  PrintLine(stdout, L"名前:" + std::wstring(name));
+  PrintLine(stdout, InUserLanguage(L"Name: ", L"名前:") + std::wstring(name));
   PrintLine(stdout, scene.m_Name + L": " + FormatLine(scene));
   HeadlessMessageQueue window;
   RefPtr<CRecWaveIn> master = Create<CRecWaveIn>();
   master->SetNotify(window.Id(), kWmRecordNotify, 0);
-  uint32_t device = options.device >= 0 ? static_cast<uint32_t>(options.device) : config->m_WaveInId;
+  uint32_t device = 0;
+  if (!ResolveDevice(options.device, true, config->m_WaveInId, &device)) return 2;
   if (!master->Setup(device, path, encoder) || !master->Start()) {
     ReportEnd(StopReason::SetupFailure);
     return static_cast<int>(StopReason::SetupFailure);
   }
 
   SessionHooks hooks;
-  hooks.onNotice = [](MasterState now, MasterState before) {
+  auto started = std::make_shared<bool>(false);
+  hooks.onNotice = [started](MasterState now, MasterState before) {
+    if (now == MasterState::Running) *started = true;
     if (now == MasterState::Running) {
-      PrintLine(stdout, before == MasterState::Resuming ? L"録音を再開しました。" : L"録音を開始しました。");
+      PrintLine(stdout, before == MasterState::Resuming ? InUserLanguage(L"Recording resumed.", L"録音を再開しました。") : InUserLanguage(L"Recording started.", L"録音を開始しました。"));
     } else if (now == MasterState::Paused) {
-      PrintLine(stdout, L"録音を一時停止しました。");
+      PrintLine(stdout, InUserLanguage(L"Recording paused.", L"録音を一時停止しました。"));
     }
   };
   CRecWaveIn* recorder = master.Get();
   hooks.onSpace = [recorder] {
     if (recorder->IsState(MasterState::Running)) {
-      if (!recorder->Pause()) PrintLine(stderr, L"休止できませんでした。");
+      if (!recorder->Pause()) PrintLine(stderr, InUserLanguage(L"Could not pause.", L"休止できませんでした。"));
     } else if (recorder->IsState(MasterState::Paused)) {
-      if (!recorder->Resume()) PrintLine(stderr, L"録音を再開できませんでした。");
+      if (!recorder->Resume()) PrintLine(stderr, InUserLanguage(L"Recording could not be resumed.", L"録音を再開できませんでした。"));
     } else {
-      PrintLine(stderr, L"休止または再開ができませんでした。");
+      PrintLine(stderr, InUserLanguage(L"Could not pause or resume.", L"休止または再開ができませんでした。"));
     }
   };
-  const uint64_t limitMs = static_cast<uint64_t>(options.seconds * 1000);
-  hooks.finished = [recorder, limitMs] {
-    return limitMs != 0 && recorder->IsState(MasterState::Running) && recorder->GetPosition() >= limitMs;
-  };
+  // --seconds counts recorded sound, not the clock: a device that delivers
+  // faster than real time must not make the file longer.
+  if (options.seconds > 0) {
+    const uint32_t frameBytes = scene.m_Cnannels * (scene.m_SampleBits / 8);
+    budget->SetLimit(static_cast<uint64_t>(options.seconds * scene.m_SampleRate + 0.5) * frameBytes, frameBytes);
+  }
+  hooks.finished = [budget] { return budget->Spent(); };
   auto meter = std::make_shared<TextMeter>();
   hooks.progress = [recorder, meter] {
     std::wstring state = recorder->IsState(MasterState::Paused) ? L"一時停止 " : L"録音中 ";
@@ -236,7 +245,8 @@ int Record(const RecordOptions& options) {
   };
   StopReason reason = RunSession(master.Get(), window, kWmRecordNotify, hooks);
   ReportEnd(reason);
-  if (FileExists(path)) PrintLine(stdout, path);
+  // The path only of a recording that ran: a start that failed wrote none.
+  if (*started && FileExists(path)) PrintLine(stdout, path);
   return reason == StopReason::ByOwner ? 0 : static_cast<int>(reason);
 }
 
@@ -246,18 +256,22 @@ void RegisterRecordCommand(CLI::App& app) {
   auto options = std::make_shared<RecordOptions>();
   auto* record = app.add_subcommand(
       "record",
-      "Record with a scene of talvinor.ini into a new file named as the recorder names it (rz + date and time); "
-      "space pauses and resumes on a terminal, Ctrl-C stops. Prints the file's path last.");
-  record->add_option("--scene", options->scene, "Scene 0-7 (default: the selected scene)")->check(CLI::Range(0, 7));
-  record->add_option("--device", options->device, "Wave input device number (default: m_WaveInId)")
+      InUserLanguage("Record with a scene of talvinor.ini into a new file named as the recorder names it (rz + date "
+                     "and time); space pauses and resumes on a terminal, Ctrl-C stops. Prints the file's path last.",
+                     "talvinor.ini のシーンで、レコーダと同じ名前 (rz + 日付と時刻) の新しいファイルに録音する。"
+                     "端末ではスペースで一時停止と再開、Ctrl-C で停止。最後にファイルのパスを表示"));
+  record->add_option("--scene", options->scene, InUserLanguage("Scene 0-7 (default: the selected scene)", "シーン 0-7 (省略時は選択中のシーン)"))->check(CLI::Range(0, 7));
+  record->add_option("--device", options->device, InUserLanguage("Wave input device: its number or ALSA name (default: m_WaveInId)",
+                                    "録音デバイス: 番号か ALSA の名前 (省略時は m_WaveInId)"));
+  record->add_option("--seconds", options->seconds, InUserLanguage("Stop once this many seconds of sound are recorded (default: at Ctrl-C)",
+                                    "この秒数の音を録音したら停止 (省略時は Ctrl-C まで)"))
       ->check(CLI::NonNegativeNumber);
-  record->add_option("--seconds", options->seconds, "Stop after this much recorded time (default: at Ctrl-C)")
-      ->check(CLI::NonNegativeNumber);
-  record->add_option("--folder", options->folder, "Folder for the file (default: the scene's folder of the settings)");
-  record->add_option("--settings", options->run.settingsFile,
-                     "Settings file to use (default: talvinor.ini in the program folder)");
-  record->add_flag("--virtual", options->run.useVirtual, "Record from the virtual test input instead of ALSA's");
-  record->add_flag("--trace", options->run.trace, "Print the diagnostic trace to standard error");
+  record->add_option("--folder", options->folder, InUserLanguage("Folder for the file (default: the scene's folder of the settings)",
+                                    "ファイルを置くフォルダ (省略時は設定のフォルダ)"));
+  record->add_option("--settings,--file", options->run.settingsFile, SettingsFileHelp());
+  record->add_flag("--virtual", options->run.useVirtual, InUserLanguage("Record from the virtual test input instead of ALSA's", "ALSA の代わりに試験用の仮想入力から録音"));
+  record->add_flag("--trace", options->run.trace,
+                   InUserLanguage("Print the diagnostic trace to standard error", "診断用のトレースを標準エラー出力に書く"));
   record->callback([options] {
     SetExitStatus(Record(*options));
   });

@@ -6,6 +6,7 @@
 
 #include "core/ProgramPaths.h"
 #include "platform/Unicode.h"
+#include "platform/UserLanguage.h"
 #include "settings/ConfigStore.h"
 #include "settings/ConfigValidation.h"
 #include "settings/SettingsFormat.h"
@@ -37,7 +38,7 @@ int ReportChanges(const std::vector<ConfigField<Record>>& fields, const Record& 
                   const std::wstring& where) {
   int changes = 0;
   auto report = [&](const wchar_t* key, const std::wstring& from, const std::wstring& to) {
-    Print(stdout, L"repaired: " + where + key + L": " + from + L" -> " + to + L"\n");
+    Print(stdout, Utf8ToWide(InUserLanguage("repaired: ", "修復: ")) + where + key + L": " + from + L" -> " + to + L"\n");
     ++changes;
   };
   for (const auto& f : fields) {
@@ -76,7 +77,8 @@ struct Loaded {
 bool LoadForCommand(const std::string& file, Loaded* loaded) {
   if (file.empty()) {
     if (!GetSettingsPath(&loaded->path)) {
-      Print(stderr, L"talvinor-cli: the program folder cannot be found\n");
+      Print(stderr, Utf8ToWide(InUserLanguage("talvinor-cli: the program folder cannot be found\n",
+                                              "talvinor-cli: プログラムのフォルダが見つかりません\n")));
       return false;
     }
   } else {
@@ -91,7 +93,9 @@ bool LoadFailed(const Loaded& loaded) {
 }
 
 void PrintLoadFailure(const Loaded& loaded) {
-  Print(stderr, std::wstring(kSettingsLoadFailedMessage) + L"\n");
+  Print(stderr, std::wstring(InUserLanguage(L"The settings file could not be read. It may be damaged.",
+                                            kSettingsLoadFailedMessage)) +
+                    L"\n");
   Print(stderr, loaded.path + L": " + loaded.detail + L"\n");
 }
 
@@ -99,9 +103,7 @@ void PrintLoadFailure(const Loaded& loaded) {
 void Complete(CONFIG* config) {
   RefPtr<WaveDeviceQuery> devices = GetWaveDeviceQuery();
   ValidateConfig(config, devices.Get());
-  std::wstring folder;
-  if (!GetProgramFolder(&folder)) folder.clear();
-  FillPathDefaults(config, folder);
+  FillPathDefaults(config, DefaultRecordingFolder());
 }
 
 void RunShow(const std::string& file) {
@@ -126,32 +128,37 @@ void RunCheck(const std::string& file) {
     return SetExitStatus(1);
   }
   if (loaded.result == ConfigLoadResult::Missing) {
-    Print(stdout, loaded.path + L": no settings file; the defaults are used\n");
+    Print(stdout, loaded.path + Utf8ToWide(InUserLanguage(": there is no settings file; the defaults would be used\n",
+                                                          ": 設定ファイルがありません。既定値が使われます\n")));
   }
   RefPtr<CONFIG> before = loaded.config->Clone();
   RefPtr<WaveDeviceQuery> devices = GetWaveDeviceQuery();
   ValidateConfig(loaded.config.Get(), devices.Get());
   int changes = ReportChanges(ConfigFields(), *before, *loaded.config, L"");
-  if (changes == 0) Print(stdout, L"no repairs needed\n");
+  if (changes == 0) Print(stdout, Utf8ToWide(InUserLanguage("no repairs needed\n", "修復の必要はありません\n")));
   SetExitStatus(0);
 }
 
 }  // namespace
 
 void RegisterSettingsCommand(CLI::App& app) {
-  auto* settings = app.add_subcommand("settings", "Inspect the settings file talvinor.ini");
+  auto* settings = app.add_subcommand(
+      "settings", InUserLanguage("Inspect the settings file talvinor.ini", "設定ファイル talvinor.ini を調べる"));
   settings->require_subcommand(1);
 
   static std::string showFile;
   auto* show = settings->add_subcommand(
-      "show", "Print the settings as they will be used (loaded, repaired, defaults filled), in the text the program saves");
-  show->add_option("--file", showFile, "Settings file to read (default: talvinor.ini in the program folder)");
+      "show", InUserLanguage("Print the settings as they will be used (loaded, repaired, defaults filled), in the text "
+                             "the program saves",
+                             "使われる設定 (読み込み・修復・既定値の補充の後) を、プログラムが保存する形で表示"));
+  show->add_option("--settings,--file", showFile, SettingsFileHelp());
   show->callback([] { RunShow(showFile); });
 
   static std::string checkFile;
   auto* check = settings->add_subcommand(
-      "check", "Load the settings file, list every repair; exit 1 when the file cannot be loaded");
-  check->add_option("--file", checkFile, "Settings file to read (default: talvinor.ini in the program folder)");
+      "check", InUserLanguage("Load the settings file, list every repair; exit 1 when the file cannot be loaded",
+                              "設定ファイルを読み込み、修復をすべて表示。読めないときは終了コード 1"));
+  check->add_option("--settings,--file", checkFile, SettingsFileHelp());
   check->callback([] { RunCheck(checkFile); });
 }
 

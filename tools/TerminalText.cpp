@@ -48,3 +48,13 @@ std::wstring FromTerminal(const std::string& bytes) {
 }
 
 }  // namespace talvinor::cli
+
+namespace talvinor::cli {
+
+void PrintUtf8(std::FILE* stream, const std::string& text) {
+  std::string bytes = ToTerminal(Utf8ToWide(text)) + "\n";
+  std::fwrite(bytes.data(), 1, bytes.size(), stream);
+  std::fflush(stream);
+}
+
+}  // namespace talvinor::cli

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <optional>
 #include <thread>
 
 #include "app/Application.h"
@@ -27,6 +30,12 @@ struct TestInstance {
   std::vector<int> quits;
 
   TestInstance() {
+    // The user's folders are the test's own: the default recording folder
+    // is made in the music folder of this home.
+    SaveEnvironment("HOME", &home);
+    SaveEnvironment("XDG_CONFIG_HOME", &configHome);
+    ::setenv("HOME", folder.Path().c_str(), 1);
+    ::unsetenv("XDG_CONFIG_HOME");
     OverrideProgramFolder(folder.WPath());
     options.instanceKey = UniqueName("instance");
     options.channelName = UniqueName("channel");
@@ -35,7 +44,25 @@ struct TestInstance {
     options.devices = Create<FixedWaveDeviceQuery>(1u, 1u, 0x0FFFu);  // every standard format
     options.mediaControls = false;  // never on the bus of the session running the tests
   }
-  ~TestInstance() { OverrideProgramFolder(L""); }
+  ~TestInstance() {
+    OverrideProgramFolder(L"");
+    RestoreEnvironment("HOME", home);
+    RestoreEnvironment("XDG_CONFIG_HOME", configHome);
+  }
+
+  static void SaveEnvironment(const char* name, std::optional<std::string>* value) {
+    const char* now = std::getenv(name);
+    if (now) *value = now;
+  }
+  static void RestoreEnvironment(const char* name, const std::optional<std::string>& value) {
+    if (value) {
+      ::setenv(name, value->c_str(), 1);
+    } else {
+      ::unsetenv(name);
+    }
+  }
+  std::optional<std::string> home;
+  std::optional<std::string> configHome;
 };
 
 // The receiving end of a running instance's channel, without a window.
@@ -118,8 +145,11 @@ TEST(Application, ADamagedSettingsFileIsReportedAndTheDefaultsAreUsed) {
   EXPECT_EQ(boxes.Requests()[0].text, L"設定ファイルを読めませんでした。ファイルが破損している可能性があります。");
   EXPECT_EQ(boxes.Requests()[0].caption, L"TALVINOR");
   EXPECT_EQ(boxes.Requests()[0].flags, 0x30u);
-  // Defaults, with the empty paths filled from the program folder.
-  EXPECT_EQ(GetConfig()->m_RecPath, instance.folder.WPath());
+  // Defaults, with the empty folders filled with "Talvinor" in the music
+  // folder (made now), never the program folder.
+  EXPECT_EQ(GetConfig()->m_RecPath, instance.folder.WPath() + L"/Music/Talvinor");
+  EXPECT_EQ(GetConfig()->m_MemoPath, instance.folder.WPath() + L"/Music/Talvinor");
+  EXPECT_TRUE(std::filesystem::is_directory(instance.folder.File("Music/Talvinor")));
   EXPECT_EQ(GetConfig()->m_MemoSrcFile, L"shrec%d.wav");
   EXPECT_TRUE(app->Frame()->IsCreated());
   EXPECT_TRUE(app->Frame()->Widget()->window()->isVisible());

@@ -37,6 +37,45 @@ TEST(CommandLine, JoinedArgumentsReadBackAsTyped) {
   }
 }
 
+// A launcher or a script often hands the whole text over as one quoted word.
+TEST(CommandLine, AWholeCommandTextInOneArgumentIsPassedOnAsItIs) {
+  const std::wstring rec = L"/cmd:rec /toggle:1 /scene:1";
+  EXPECT_EQ(CommandLine::Join({rec}), rec);
+  EXPECT_EQ(CommandLine::ToCommandText({rec}, L"/home/me"), rec);
+  EXPECT_EQ(CommandLine::Join({L"/cmd:rec /toggle :1\t/scene:2", L"/tel:1"}), L"/cmd:rec /toggle :1\t/scene:2 /tel:1");
+  EXPECT_EQ(CommandLine::Join({L"/cmd:play /src:\"/tmp/a b.ogg\""}), L"/cmd:play /src:\"/tmp/a b.ogg\"");
+
+  // Both spellings make the same command.
+  for (const std::vector<std::wstring>& arguments :
+       {std::vector<std::wstring>{rec}, std::vector<std::wstring>{L"/cmd:rec", L"/toggle:1", L"/scene:1"}}) {
+    CommandParseResult result = ParseCommand(CommandLine::ToCommandText(arguments, L"/home/me"));
+    ASSERT_TRUE(result.command) << result.text;
+    RefPtr<RecCommand> command = QueryAs<RecCommand>(result.command.Get());
+    ASSERT_TRUE(command);
+    EXPECT_EQ(command->scene, 1);
+    EXPECT_EQ(command->toggle, 1);
+  }
+}
+
+TEST(CommandLine, APathWithBlanksIsStillQuotedWhenNoFurtherAttributeFollows) {
+  // A '/' after a blank that starts no "/name:" is part of the path.
+  for (const wchar_t* path : {L"/tmp/a b.ogg", L"/tmp/my dir/x.ogg", L"/tmp/a /b.ogg", L"/tmp/a /b c:d.ogg",
+                              L"/tmp/x /1:y.ogg"}) {
+    std::wstring text = CommandLine::ToCommandText({L"/cmd:play", std::wstring(L"/src:") + path}, L"/home/me");
+    EXPECT_EQ(text, std::wstring(L"/cmd:play /src:\"") + path + L"\"");
+    CommandParseResult result = ParseCommand(text);
+    ASSERT_TRUE(result.command) << text;
+    EXPECT_EQ(QueryAs<PlayCommand>(result.command.Get())->src, path);
+  }
+  // Given as one word with its quotes, the path arrives whole as well.
+  CommandParseResult result =
+      ParseCommand(CommandLine::ToCommandText({L"/cmd:play /src:\"/tmp/a b /c:d.ogg\""}, L"/home/me"));
+  ASSERT_TRUE(result.command);
+  EXPECT_EQ(QueryAs<PlayCommand>(result.command.Get())->src, L"/tmp/a b /c:d.ogg");
+  // Unquoted inside one word, it is the user's text and is refused, not guessed at.
+  EXPECT_FALSE(ParseCommand(CommandLine::ToCommandText({L"/cmd:play /src:/tmp/a b.ogg"}, L"/home/me")).command);
+}
+
 TEST(CommandLine, ABareRelativeFileIsMadeAbsoluteForTheRunningInstance) {
   EXPECT_EQ(CommandLine::ToCommandText({L"rec/a.ogg"}, L"/home/me"), L"/home/me/rec/a.ogg");
   EXPECT_EQ(CommandLine::ToCommandText({L"a.ogg"}, L"/"), L"/a.ogg");

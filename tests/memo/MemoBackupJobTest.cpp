@@ -9,6 +9,7 @@
 #include <fstream>
 #include <map>
 
+#include "audio/NullSource.h"
 #include "codec/VorbisEncoder.h"
 #include "codec/WaveFileSource.h"
 #include "codec/WavBuilder.h"
@@ -317,10 +318,11 @@ TEST_F(MemoBackupJobTest, BusyMasterMeansNothingStartsAndTheFailureIsCounted) {
   PutMessage(1, LocalTime(2024, 1, 2, 3, 0, 1), testing::SimpleWav(Tone(8000, 0.3), 1, 8000, 16));
   RefPtr<MemoBackupJob> job = MakeJob();
   ASSERT_EQ(job->Prepare(), MemoBackupJob::Preparation::Ready);
-  // Another run holds the master: a conversion that never gets its input.
-  const std::string fifo = m_folder.File("never.wav");
-  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-  ASSERT_TRUE(m_master->Setup(Utf8ToWide(fifo), Create<WaveFileSource>(), m_folder.WFile(L"x.ogg"),
+  // Another run holds the master: a conversion whose source never tells its
+  // format, so the run stays in its opening until it is closed.
+  const std::string other = m_folder.File("other.wav");
+  std::ofstream(other, std::ios::binary) << testing::SimpleWav(Tone(8000, 0.3), 1, 8000, 16);
+  ASSERT_TRUE(m_master->Setup(Utf8ToWide(other), Create<NullSource>(), m_folder.WFile(L"x.ogg"),
                               Create<VorbisEncoder>()));
   ASSERT_TRUE(m_master->Start());
   EXPECT_FALSE(job->Begin(m_window.Id()));
@@ -328,8 +330,6 @@ TEST_F(MemoBackupJobTest, BusyMasterMeansNothingStartsAndTheFailureIsCounted) {
   EXPECT_EQ(m_messages.errors[0], MemoBackupJob::kStartFailed);
   EXPECT_EQ(job->GetCounts().failed, 1u);
   EXPECT_TRUE(fs::is_empty(m_folder.File("memo")));
-  // Unblock the reader so the run can end.
-  std::ofstream(fifo).put('x');
   m_master->Close();
   m_master->Wait(5000);
 }

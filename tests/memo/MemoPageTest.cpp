@@ -172,9 +172,10 @@ TEST(MemoPage, AFailureKeepsTheDialogOpenWithClose) {
   std::wstring buttonText;
   std::wstring progressText;
   int low = -1, high = -1;
+  // Held here, not by itself: RunBackup returns only after the dialog.
+  std::function<void()> poll;
   m.page->SetDialogHook([&](MemoBackupDialog* dialog) {
-    auto poll = std::make_shared<std::function<void()>>();
-    *poll = [&, dialog, poll] {
+    poll = [&, dialog] {
       if (dialog->AbortButton() && dialog->AbortButton()->GetText() == MemoBackupDialog::kCloseText) {
         buttonText = dialog->AbortButton()->GetText();
         progressText = dialog->Text()->GetText();
@@ -182,9 +183,9 @@ TEST(MemoPage, AFailureKeepsTheDialogOpenWithClose) {
         QTest::mouseClick(dialog->AbortButton()->Widget(), Qt::LeftButton);
         return;
       }
-      QTimer::singleShot(10, *poll);
+      QTimer::singleShot(10, poll);
     };
-    QTimer::singleShot(10, *poll);
+    QTimer::singleShot(10, poll);
   });
   EXPECT_TRUE(m.page->RunBackup());
   EXPECT_EQ(buttonText, L"閉じる");
@@ -232,9 +233,10 @@ TEST_P(MemoScreenshot, DialogDuringABackup) {
   QDir().mkpath(TALVINOR_SCREENSHOT_DIR);
   const QString prefix = QString(TALVINOR_SCREENSHOT_DIR "/memo-") + variant.name;
   bool shot = false;
+  // Held here, not by itself: RunBackup returns only after the dialog.
+  std::function<void()> poll;
   m.page->SetDialogHook([&](MemoBackupDialog* dialog) {
-    auto poll = std::make_shared<std::function<void()>>();
-    *poll = [&, dialog, poll] {
+    poll = [&, dialog] {
       if (dialog->Progress() && dialog->Progress()->GetPos() > 0 && dialog->Job()->GetCounts().done == 0) {
         QApplication::processEvents();
         shot = dialog->Widget()->grab().toImage().save(prefix + "-dialog.png");
@@ -242,9 +244,9 @@ TEST_P(MemoScreenshot, DialogDuringABackup) {
         for (int i = 0; i < 6; ++i) QTest::mouseClick(dialog->AbortButton()->Widget(), Qt::LeftButton);
         return;
       }
-      QTimer::singleShot(20, *poll);
+      QTimer::singleShot(20, poll);
     };
-    QTimer::singleShot(20, *poll);
+    QTimer::singleShot(20, poll);
   });
   m.page->RunBackup();
   EXPECT_TRUE(shot);

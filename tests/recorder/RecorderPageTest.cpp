@@ -646,16 +646,21 @@ TEST_F(RecorderPageTest, EachWayARecordingEndsHasItsTextAndColour) {
 }
 
 TEST_F(RecorderPageTest, ACallRecordingWaitsWithoutBlockingAndGoesToTheCallFolder) {
-  config->m_RecTelDelay = 400;
+  config->m_RecTelDelay = 2000;
   config->m_RecSceneList[0]->m_RecTelUse = 1;
   bool otherWorkRan = false;
+  bool stillWaiting = false;
   Post(L"/cmd:rec /scene:0 /tel:1");
   QApplication::processEvents();
   ASSERT_TRUE(page->IsCallStartWaiting());
   EXPECT_TRUE(master->IsState(MasterState::Closed));
   // The event loop goes on meanwhile.
-  QTimer::singleShot(10, [&] { otherWorkRan = true; });
-  EXPECT_TRUE(WaitUntil([&] { return otherWorkRan; }, 300));
+  QTimer::singleShot(10, [&] {
+    otherWorkRan = true;
+    stillWaiting = page->IsCallStartWaiting();
+  });
+  ASSERT_TRUE(WaitUntil([&] { return otherWorkRan; }));
+  EXPECT_TRUE(stillWaiting);
   ASSERT_TRUE(ShowsRunning());
   EXPECT_FALSE(page->IsCallStartWaiting());
   EXPECT_EQ(page->CallValue(), 1u);

@@ -33,12 +33,14 @@ TEST(ConfigValidation, PresetChoosesTheFirstFormatTheDeviceSupports) {
 
   // Vorbis quality mode 1: 6615 Hz mono 16-bit first, quality 0.0.
   auto vorbis = Scene(kCodecVorbis, 1);
-  // (The preset's Speex complexity 0 is raised to 1, which counts as a repair.)
-  EXPECT_FALSE(ValidateScene(vorbis.Get(), 0xFFF));
+  // The preset gives codecs without a complexity the lowest one of the
+  // range, so a preset scene needs no repair.
+  EXPECT_TRUE(ValidateScene(vorbis.Get(), 0xFFF));
   EXPECT_EQ(vorbis->m_SampleRate, 6615u);
   EXPECT_EQ(vorbis->m_SampleBits, 16u);
   EXPECT_DOUBLE_EQ(vorbis->m_RecOvQuality, 0.0);
-  EXPECT_EQ(vorbis->m_RecSpxComplexity, 1u);  // preset 0, raised to the range
+  EXPECT_EQ(vorbis->m_RecSpxComplexity, 1u);
+  EXPECT_EQ(vorbis->m_RecSpxQuality, 0u);
 
   // Speex quality mode 3: 44100 Hz, quality 10, complexity 4.
   auto high = Scene(kCodecSpeex, 3);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "core/ProgramPaths.h"
 #include "core/Singletons.h"
 #include "platform/CodePage.h"
@@ -8,6 +10,7 @@
 #include "settings/SettingsFormat.h"
 #include "settings/SettingsParserService.h"
 #include "settings/SettingsTestSupport.h"
+#include "settings/WaveDeviceQuery.h"
 #include "support/TempFolder.h"
 #include "support/TraceCapture.h"
 
@@ -66,9 +69,15 @@ TEST(SettingsFile, ExampleFileLoadsAndSavesBackByteForByte) {
 
 TEST(SettingsFile, DefaultsRoundTripThroughTheirOwnText) {
   auto defaults = Create<CONFIG>();
+  // The built-in scenes already hold what their presets set: untouched
+  // defaults need no repair.
+  auto validated = defaults->Clone();
+  auto everyFormat = Create<FixedWaveDeviceQuery>(1u, 1u, 0x0FFFu);
+  EXPECT_TRUE(ValidateConfig(validated.Get(), everyFormat.Get()));
+  EXPECT_EQ(SettingsText(*validated), SettingsText(*defaults));
   std::wstring text = SettingsText(*defaults);
   EXPECT_EQ(text.rfind(L"RFF_TALVINOR_SETUP_RECORD\r\n\r\ntype base; name=\"VAR\"; { }\r\n", 0), 0u);
-  EXPECT_NE(text.find(L"\r\n @array; type=\"CONFIG_SCENE\";\r\n {\r\n  { \"バランス重視\"; 0; 2; 2; 1; 16; 32000; 3; 9; 2; 1; 0; 0;  }\r\n"),
+  EXPECT_NE(text.find(L"\r\n @array; type=\"CONFIG_SCENE\";\r\n {\r\n  { \"バランス重視\"; 0; 2; 2; 1; 16; 32000; 0; 9; 2; 1; 0; 0;  }\r\n"),
             std::wstring::npos);
   EXPECT_EQ(text.substr(text.size() - 8), L" 0;\r\n}\r\n");
   auto back = ParseOk(text);
@@ -221,10 +230,20 @@ TEST(SettingsFile, MissingFileKeepsTheDefaultsAndTheStartupFillCompletesThem) {
   ReleaseSingletons();
   EXPECT_TRUE(LoadConfig());
   ValidateConfig();
+  const char* home = std::getenv("HOME");
+  const std::string savedHome = home ? home : "";
+  ::setenv("HOME", folder.Path().c_str(), 1);
   FillPathDefaults();
   RefPtr<CONFIG> config = GetConfig();
-  EXPECT_EQ(config->m_RecPath, folder.WPath());
-  EXPECT_EQ(config->m_MemoPath, folder.WPath());
+  // The recording folders are the user's, not the program folder's.
+  EXPECT_EQ(config->m_RecPath, folder.WPath() + L"/Music/Talvinor");
+  EXPECT_EQ(config->m_RecTelPath, folder.WPath() + L"/Music/Talvinor");
+  EXPECT_EQ(config->m_MemoPath, folder.WPath() + L"/Music/Talvinor");
+  if (home) {
+    ::setenv("HOME", savedHome.c_str(), 1);
+  } else {
+    ::unsetenv("HOME");
+  }
   EXPECT_EQ(config->m_CalledCsvPath, L"windows/calledhistory.dat");
   EXPECT_EQ(config->m_CallingCsvPath, L"windows/callinghistory.dat");
   EXPECT_EQ(config->m_MemoSrcPath, L"windows/");

@@ -11,8 +11,9 @@ namespace {
 
 using testing::Subprocess;
 
+// Under an English locale, whatever the test's own is.
 std::unique_ptr<Subprocess> Cli(std::vector<std::string> arguments) {
-  arguments.insert(arguments.begin(), TALVINOR_CLI_PATH);
+  arguments.insert(arguments.begin(), {"/usr/bin/env", "LC_ALL=C.UTF-8", TALVINOR_CLI_PATH});
   return std::make_unique<Subprocess>(arguments);
 }
 
@@ -49,16 +50,83 @@ TEST(CliSendListen, SendDeliversWhatASecondStartWouldAndListenShowsTheCommand) {
             "received \"/cmd:play /src:\"/home/me/録音 1.ogg\"\" (70 bytes)\n"
             "  command 0x10000005: play src=\"/home/me/録音 1.ogg\"\n");
 
-  ASSERT_EQ(RunCli({"send", "/cmd:rec", "/scene:1", "/scene:2"}), 0) << "delivered; refused by the receiver";
+  // The whole text as one argument arrives as it was written.
+  ASSERT_EQ(RunCli({"send", "/cmd:rec /toggle:1 /scene:1"}), 0);
   EXPECT_EQ(NextLines(listener.get(), 2),
-            "received \"/cmd:rec /scene:1 /scene:2\" (54 bytes)\n"
-            "  refused: syntax error 0x00000103\n");
+            "received \"/cmd:rec /toggle:1 /scene:1\" (56 bytes)\n"
+            "  command 0x10000004: rec scene=1 toggle=1 tel=0\n");
 
   ASSERT_EQ(RunCli({"send"}), 0);
   EXPECT_EQ(NextLines(listener.get(), 2),
             "received \"\" (2 bytes)\n"
             "  empty: the window comes to the foreground\n");
   EXPECT_EQ(listener->Wait(20000), 0);
+}
+
+// A text the program would refuse never leaves: the sender learns why.
+TEST(CliSendListen, SendRefusesWhatTheProgramWouldRefuseWithTheParsersReason) {
+  auto listener = Cli({"listen", "--count", "1"});
+  ASSERT_TRUE(StartedListening(listener.get())) << listener->Errors();
+  struct Case {
+    std::vector<std::string> words;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {{"send", "/cmd:rec", "/scene:1", "/scene:2"}, "an attribute is given twice (0x00000103)"},
+      {{"send", "/cmd:rec /scene:-1"}, "not a bare word, an unsigned number or a quoted text (0x00000104)"},
+      {{"send", "/cmd:REC"}, "/cmd: names no command"},
+      {{"send", "/cmd:play"}, "play needs a /src: text"},
+      {{"send", "/scene:1"}, "there is no /cmd: text"},
+      {{"send", "/cmd:play /src:/tmp/a b.ogg"}, "(0x00000104)"},
+  };
+  for (const Case& c : cases) {
+    std::string errors;
+    EXPECT_EQ(RunCli(c.words, &errors), 2) << c.words[1];
+    EXPECT_EQ(errors.rfind("talvinor-cli send: the command text cannot be used: ", 0), 0u) << errors;
+    EXPECT_NE(errors.find(c.reason), std::string::npos) << errors;
+  }
+  // In Japanese, with the program's own words for it.
+  auto japanese = std::make_unique<Subprocess>(std::vector<std::string>{
+      "/usr/bin/env", "LC_ALL=ja_JP.UTF-8", TALVINOR_CLI_PATH, "send", "/cmd:rec", "/cmd:stop"});
+  EXPECT_EQ(japanese->Wait(30000), 2);
+  EXPECT_EQ(japanese->Errors().rfind("talvinor-cli send: 外部コマンドは記述誤りにより実行できません。同じ属性が二度あります", 0),
+            0u)
+      << japanese->Errors();
+  // Nothing of that reached the listener; the next good text is its first.
+  ASSERT_EQ(RunCli({"send", "/cmd:stop"}), 0);
+  std::string line;
+  ASSERT_TRUE(listener->ReadLine(&line, 20000));
+  EXPECT_EQ(line, "received \"/cmd:stop\" (20 bytes)");
+  EXPECT_EQ(listener->Wait(20000), 0);
+}
+
+TEST(CliSendListen, VersionAndUnknownSubcommandsAnswerPlainly) {
+  for (const char* option : {"--version", "-V"}) {
+    auto cli = Cli({option});
+    EXPECT_EQ(cli->Wait(30000), 0);
+    EXPECT_EQ(cli->Output(), "talvinor-cli 0.1\n");
+  }
+  std::string errors;
+  EXPECT_EQ(RunCli({"sned", "/cmd:stop"}, &errors), 2);
+  EXPECT_EQ(errors, "talvinor-cli: unknown subcommand 'sned'\nSee 'talvinor-cli --help' for the subcommands.\n");
+  auto japanese = std::make_unique<Subprocess>(
+      std::vector<std::string>{"/usr/bin/env", "LC_ALL=", "LANG=ja_JP.UTF-8", TALVINOR_CLI_PATH, "sned"});
+  EXPECT_EQ(japanese->Wait(30000), 2);
+  EXPECT_EQ(japanese->Errors().rfind("talvinor-cli: 'sned' というサブコマンドはありません\n", 0), 0u) << japanese->Errors();
+  // The help itself, headings included, follows the language.
+  auto help = Cli({"--help"});
+  EXPECT_EQ(help->Wait(30000), 0);
+  EXPECT_EQ(help->Output().rfind("talvinor-cli: convert, inspect, record, play and send commands to Talvinor.\n", 0), 0u);
+  auto helpJapanese = std::make_unique<Subprocess>(
+      std::vector<std::string>{"/usr/bin/env", "LC_ALL=ja_JP.UTF-8", TALVINOR_CLI_PATH, "send", "--help"});
+  EXPECT_EQ(helpJapanese->Wait(30000), 0);
+  EXPECT_EQ(helpJapanese->Output().rfind("動いている Talvinor にコマンド文を送る", 0), 0u) << helpJapanese->Output();
+  EXPECT_NE(helpJapanese->Output().find("\nオプション:\n"), std::string::npos) << helpJapanese->Output();
+  EXPECT_EQ(helpJapanese->Output().find("Options"), std::string::npos) << helpJapanese->Output();
+
+  // A wrong option of a known subcommand is a usage error too.
+  EXPECT_EQ(RunCli({"send", "--bogus"}, &errors), 2);
+  EXPECT_NE(errors.find("talvinor-cli --help"), std::string::npos) << errors;
 }
 
 TEST(CliSendListen, SendFailsClearlyWhenNothingListensOrTheTextIsTooLong) {

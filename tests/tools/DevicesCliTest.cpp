@@ -18,7 +18,8 @@ namespace {
 
 using namespace testing;
 
-const std::string kCli = "LC_ALL=C.UTF-8 '" TALVINOR_CLI_PATH "'";
+// Record and play speak the program's own Japanese texts under a Japanese locale.
+const std::string kCli = "LC_ALL=ja_JP.UTF-8 '" TALVINOR_CLI_PATH "'";
 
 // A settings file whose scene 3 records `codec` at 16000 Hz mono 16-bit.
 std::string WriteSettings(const TempFolder& folder, uint32_t codec) {
@@ -72,7 +73,7 @@ TEST(DevicesCli, RecordNamesTheFileByTheClockAndHoldsExactlyWhatTheDeviceGave) {
   EXPECT_NE(run.out.find("名前:" + name + "\n"), std::string::npos);
 
   std::string file = ReadBytes(path);
-  ASSERT_GT(file.size(), 44u + 32000u);  // at least the second asked for
+  ASSERT_EQ(file.size(), 44u + 32000u);  // the second asked for, whatever the pace
   EXPECT_EQ(ReadLe(file, 40, 4), file.size() - 44);
   // The default virtual input: a 440 Hz sine at half scale, from frame 0.
   uint32_t frames = static_cast<uint32_t>((file.size() - 44) / 2);
@@ -122,6 +123,59 @@ TEST(DevicesCli, RecordSaysWhyItCannotStart) {
   if (run.status == 0) GTEST_SKIP() << "this machine has a working default device";
   EXPECT_EQ(run.status, 91);
   EXPECT_NE(run.err.find("録音デバイスが使用できません。\n"), std::string::npos) << run.err;
+  // No recording ran: no path to one is printed.
+  EXPECT_EQ(run.out.find(folder.Path()), std::string::npos) << run.out;
+}
+
+// ALSA's null device delivers silence as fast as it is read: the length must
+// come from the sound taken, not from the clock.
+TEST(DevicesCli, RecordSecondsCountsRecordedSoundOnADeviceThatIsNotPaced) {
+  TempFolder folder;
+  std::string settings = WriteSettings(folder, 0);
+  CliRun run = Shell(folder, kCli + " record --device null --seconds 2 --folder '" + folder.Path() + "'" + settings);
+  if (run.err.find("no such device") != std::string::npos) GTEST_SKIP() << "ALSA lists no null device here";
+  ASSERT_EQ(run.status, 0) << run.err;
+  std::string path = LastLine(run.out);
+  ASSERT_FALSE(RecordingName(path, ".wav").empty()) << run.out;
+  std::string file = ReadBytes(path);
+  ASSERT_GE(file.size(), 44u);
+  EXPECT_EQ(file.size() - 44, 2u * 16000 * 2) << "2 s at 16000 Hz mono 16-bit";
+  EXPECT_EQ(ReadLe(file, 40, 4), file.size() - 44);
+
+  // A device by a name no device has is refused before anything is made.
+  TempFolder other;  // not the folder of the recording just made in this second
+  CliRun unknown = Shell(other, kCli + " record --device no-such-pcm --seconds 1 --folder ." + settings);
+  EXPECT_EQ(unknown.status, 2);
+  EXPECT_NE(unknown.err.find("--device no-such-pcm: "), std::string::npos) << unknown.err;
+}
+
+// Empty folder settings: the recording lands in the user's music folder,
+// made for it, not beside the program.
+TEST(DevicesCli, RecordWithoutAFolderWritesIntoTalvinorInTheMusicFolder) {
+  TempFolder folder;
+  std::string settings = WriteSettings(folder, 0);
+  CliRun run = Shell(folder, "HOME='" + folder.Path() + "' XDG_CONFIG_HOME= " + kCli +
+                                 " record --virtual --seconds 0.5" + settings);
+  ASSERT_EQ(run.status, 0) << run.err;
+  std::string path = LastLine(run.out);
+  EXPECT_EQ(path.rfind(folder.Path() + "/Music/Talvinor/rz", 0), 0u) << run.out;
+  EXPECT_EQ(ReadBytes(path).size(), 44u + 16000u);
+}
+
+TEST(DevicesCli, DevicesShowsTheAlsaNameAndTheFormatsInWords) {
+  TempFolder folder;
+  CliRun run = Shell(folder, kCli + " devices --virtual");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out.rfind("録音デバイス: ", 0), 0u) << run.out;
+  // Every standard format: all three rates, both channel counts, both sizes.
+  EXPECT_NE(run.out.find("      11025 Hz: モノラル 8/16 bit, ステレオ 8/16 bit; 22050 Hz: モノラル 8/16 bit, "
+                         "ステレオ 8/16 bit; 44100 Hz: モノラル 8/16 bit, ステレオ 8/16 bit  [0xFFF]\n"),
+            std::string::npos)
+      << run.out;
+  CliRun english = Shell(folder, "LC_ALL=C.UTF-8 '" TALVINOR_CLI_PATH "' devices --virtual");
+  EXPECT_EQ(english.out.rfind("Input devices: ", 0), 0u) << english.out;
+  EXPECT_NE(english.out.find("44100 Hz: mono 8/16 bit, stereo 8/16 bit  [0xFFF]"), std::string::npos) << english.out;
+  EXPECT_NE(english.out.find("Output devices: "), std::string::npos);
 }
 
 TEST(DevicesCli, PlayEndsWithThePlayersMessagesForEveryOutcome) {

@@ -138,7 +138,8 @@ TEST_P(KilledRecordingTest, AFullDiskEndsTheRecordingWith32AndLeavesAPlayableFil
   // A file-size limit fails the write as a full disk does (SIGXFSZ ignored,
   // so the write returns an error instead of killing the process).
   const int limit = codec == 0 ? 64 * 1024 : 12 * 1024;
-  CliRun run = Shell(folder, "trap '' XFSZ; prlimit --fsize=" + std::to_string(limit) + " '" TALVINOR_CLI_PATH
+  // In Japanese, to check the program's own message.
+  CliRun run = Shell(folder, "trap '' XFSZ; LC_ALL=ja_JP.UTF-8 prlimit --fsize=" + std::to_string(limit) + " '" TALVINOR_CLI_PATH
                                  "' record --virtual --folder . --settings '" + settings + "'");
   EXPECT_EQ(run.status, 32) << run.out << run.err;
   EXPECT_NE(run.err.find("ファイルアクセスエラーです。"), std::string::npos) << run.err;

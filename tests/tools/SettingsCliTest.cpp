@@ -52,12 +52,37 @@ TEST(SettingsCli, CheckListsRepairsAndFailsOnADamagedFile) {
   testing::WriteBytes(folder.File("bad.ini"), "RFF_TALVINOR_SETUP_RECORD\r\ndata main; type=\"CONFIG\"; { 1 }");
   CliRun bad = RunCli(folder, "settings check --file '" + folder.File("bad.ini") + "'");
   EXPECT_EQ(bad.status, 1);
-  EXPECT_NE(bad.err.find("設定ファイルを読めませんでした。ファイルが破損している可能性があります。"), std::string::npos);
+  EXPECT_EQ(bad.err.rfind("The settings file could not be read. It may be damaged.\n", 0), 0u) << bad.err;
+  CliRun badJapanese = testing::Shell(folder, "LC_ALL=ja_JP.UTF-8 " + testing::ShellQuote(TALVINOR_CLI_PATH) +
+                                                  " settings check --file '" + folder.File("bad.ini") + "'");
+  EXPECT_EQ(badJapanese.status, 1);
+  EXPECT_EQ(badJapanese.err.rfind("設定ファイルを読めませんでした。ファイルが破損している可能性があります。\n", 0), 0u)
+      << badJapanese.err;
   EXPECT_NE(bad.err.find("line 2"), std::string::npos);
 
-  CliRun missing = RunCli(folder, "settings check --file '" + folder.File("none.ini") + "'");
-  EXPECT_EQ(missing.status, 0);
-  EXPECT_NE(missing.out.find("no settings file"), std::string::npos);
+  // A missing file: the defaults, which need no repairs; --settings and
+  // --file name the same file.
+  for (const char* option : {"--file", "--settings"}) {
+    CliRun missing = RunCli(folder, std::string("settings check ") + option + " '" + folder.File("none.ini") + "'");
+    EXPECT_EQ(missing.status, 0);
+    EXPECT_EQ(missing.out, folder.File("none.ini") + ": there is no settings file; the defaults would be used\n"
+                                                     "no repairs needed\n");
+  }
+  // With no settings file the recording folders are the user's, not the
+  // program folder.
+  CliRun shown = testing::Shell(folder, "HOME='" + folder.Path() + "' XDG_CONFIG_HOME= LC_ALL=C.UTF-8 " +
+                                            testing::ShellQuote(TALVINOR_CLI_PATH) + " settings show --settings '" +
+                                            folder.File("none.ini") + "'");
+  EXPECT_EQ(shown.status, 0) << shown.err;
+  EXPECT_NE(shown.out.find("\"" + folder.Path() + "/Music/Talvinor\";"), std::string::npos) << shown.out;
+  EXPECT_EQ(shown.out.find("\"" + std::filesystem::path(TALVINOR_CLI_PATH).parent_path().string() + "\";"),
+            std::string::npos)
+      << shown.out;
+  EXPECT_FALSE(std::filesystem::exists(folder.File("Music"))) << "showing the settings makes no folder";
+  CliRun japanese = testing::Shell(folder, "LC_ALL=ja_JP.UTF-8 " + testing::ShellQuote(TALVINOR_CLI_PATH) +
+                                               " settings check --settings '" + folder.File("none.ini") + "'");
+  EXPECT_EQ(japanese.out, folder.File("none.ini") + ": 設定ファイルがありません。既定値が使われます\n"
+                                                    "修復の必要はありません\n");
 
   CliRun help = RunCli(folder, "settings check --help");
   EXPECT_EQ(help.status, 0);
