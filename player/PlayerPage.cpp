@@ -577,18 +577,23 @@ void PlayerPage::StopIfPlaying(const std::wstring& path) {
   m_master->Close();
 }
 
+bool PlayerPage::SelectedFile(const wchar_t* folderError, std::wstring* name, std::wstring* path) {
+  if (!m_list->GetSelectedName(name) || !m_list->GetSelectedPath(path)) {
+    Error(L"ファイルが選択されていません。");
+    return false;
+  }
+  uint32_t attributes = 0;
+  if (!GetFileAttributes(*path, &attributes) || (attributes & kAttrDirectory) || *name == FileListView::kUpName) {
+    Error(L"%ls", folderError);
+    return false;
+  }
+  return true;
+}
+
 void PlayerPage::Rename() {
   std::wstring name;
   std::wstring path;
-  if (!m_list->GetSelectedName(&name) || !m_list->GetSelectedPath(&path)) {
-    Error(L"ファイルが選択されていません。");
-    return;
-  }
-  uint32_t attributes = 0;
-  if (!GetFileAttributes(path, &attributes) || (attributes & kAttrDirectory) || name == FileListView::kUpName) {
-    Error(L"フォルダ名は変更できません。");
-    return;
-  }
+  if (!SelectedFile(L"フォルダ名は変更できません。", &name, &path)) return;
   std::wstring newName;
   if (!RenameDialog::Ask(this, name, &newName)) return;
   if (newName == name) {
@@ -614,15 +619,7 @@ void PlayerPage::Rename() {
 void PlayerPage::Delete() {
   std::wstring name;
   std::wstring path;
-  if (!m_list->GetSelectedName(&name) || !m_list->GetSelectedPath(&path)) {
-    Error(L"ファイルが選択されていません。");
-    return;
-  }
-  uint32_t attributes = 0;
-  if (!GetFileAttributes(path, &attributes) || (attributes & kAttrDirectory) || name == FileListView::kUpName) {
-    Error(L"フォルダは削除できません。");
-    return;
-  }
+  if (!SelectedFile(L"フォルダは削除できません。", &name, &path)) return;
   const WindowId owner = Host() ? Host()->FrameId() : Id();
   if (MessageBox::Show(owner, name + L" を削除します。\r\nよろしいですか？", L"TALVINOR",
                        kMbYesNo | kMbIconQuestion | kMbDefButton2) != kIdYes)

@@ -70,6 +70,9 @@ class PlayerPage : public Page {
   void SwitchViewMode();
   void ChangeFilter();
   void ToggleShowAllFiles();
+  // The selected row's name and path when it is a file; otherwise says
+  // so (`folderError` for a folder or the ".." row) and is false.
+  bool SelectedFile(const wchar_t* folderError, std::wstring* name, std::wstring* path);
   void Rename();
   void Delete();
   // A folder chosen from the storage-root menu.
