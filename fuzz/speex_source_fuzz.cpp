@@ -9,6 +9,6 @@ using namespace talvinor::fuzz;
 void WriteSeeds(const FuzzSeeds& seeds) { WriteSpeexSeeds(seeds); }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  PlayThrough(Create<SpeexFileSource>(), data, size);
+  DriveThrough([] { return Create<SpeexFileSource>(); }, data, size);
   return 0;
 }

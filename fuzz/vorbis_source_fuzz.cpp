@@ -24,6 +24,6 @@ void WriteSeeds(const FuzzSeeds& seeds) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  PlayThrough(Create<VorbisFileSource>(), data, size);
+  DriveThrough([] { return Create<VorbisFileSource>(); }, data, size);
   return 0;
 }

@@ -27,6 +27,6 @@ void WriteSeeds(const FuzzSeeds& seeds) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  PlayThrough(Create<WaveFileSource>(), data, size);
+  DriveThrough([] { return Create<WaveFileSource>(); }, data, size);
   return 0;
 }
