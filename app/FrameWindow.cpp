@@ -145,7 +145,7 @@ intptr_t FrameWindow::OnCreate() {
   if (m_sizeClass < 0) {
     int width = 0;
     int height = 0;
-    m_sizeClass = UiApplication::GetScreenSize(&width, &height) ? SkinResources::SizeClass(width, height) : 0;
+    m_sizeClass = ScreenSize(&width, &height) ? SkinResources::SizeClass(width, height) : 0;
   }
   RefPtr<SkinResources> skin = SkinResources::Get();
   skin->Build(Id(), m_sizeClass, static_cast<int>(config->m_SkinTypeId));
@@ -226,29 +226,21 @@ bool FrameWindow::CreateTabs() {
   return true;
 }
 
+bool FrameWindow::ScreenSize(int* width, int* height) const {
+  return m_setup.screenSize ? m_setup.screenSize(width, height) : UiApplication::GetScreenSize(width, height);
+}
+
 void FrameWindow::Layout() {
   if (!IsCreated() || !m_tabs) return;
-  int width = 0;
-  int height = 0;
-  GetClientSize(&width, &height);
-  m_clientWidth = width;
-  m_clientHeight = height;
   RefPtr<SkinResources> skin = SkinResources::Get();
-
-  // The tab control governs the whole client area; the bar sits at its
-  // bottom, the page and the message area above it.
-  const Rect client{0, 0, width, height};
-  m_tabs->Move(client);
-  const Rect display = m_tabs->AdjustRect(client);
-  const int messageHeight = std::min(skin->MessageAreaHeight(), display.height);
-  const Rect pageArea{display.x, display.y, display.width, display.height - messageHeight};
-  if (m_current) m_current->Move(pageArea);
   // The skin follows the screen: a changed size class (another screen)
-  // rebuilds it before the pages lay out again.
+  // rebuilds it first, as the menu's, the tab bar's and the message area's
+  // heights come from it; geometry taken before would leave a band of bare
+  // frame.
   if (m_setup.sizeClass < 0) {
     int screenWidth = 0;
     int screenHeight = 0;
-    if (UiApplication::GetScreenSize(&screenWidth, &screenHeight)) {
+    if (ScreenSize(&screenWidth, &screenHeight)) {
       const int sizeClass = SkinResources::SizeClass(screenWidth, screenHeight);
       if (sizeClass != m_sizeClass) {
         m_sizeClass = sizeClass;
@@ -261,6 +253,19 @@ void FrameWindow::Layout() {
       }
     }
   }
+  int width = 0;
+  int height = 0;
+  GetClientSize(&width, &height);
+  m_clientWidth = width;
+  m_clientHeight = height;
+  // The tab control governs the whole client area; the bar sits at its
+  // bottom, the page and the message area above it.
+  const Rect client{0, 0, width, height};
+  m_tabs->Move(client);
+  const Rect display = m_tabs->AdjustRect(client);
+  const int messageHeight = std::min(skin->MessageAreaHeight(), display.height);
+  const Rect pageArea{display.x, display.y, display.width, display.height - messageHeight};
+  if (m_current) m_current->Move(pageArea);
   for (const RefPtr<Page>& page : m_pages)
     if (page) page->OnLayout();
   if (m_messageArea) m_messageArea->Move({display.x, display.y + pageArea.height, display.width, messageHeight});

@@ -54,6 +54,9 @@ class FrameWindow : public Window, public PageHost, public CommandHost {
     std::function<bool()> displayOff;  // switches the display off; null: not possible here
     std::function<void(int)> quit;     // ends the event loop; null: UiApplication::Quit
     std::string registryFolder;        // the phone's registry; empty: the user's own
+    // The screen's size, which the skin follows when sizeClass is -1; null:
+    // the primary screen's.
+    std::function<bool(int*, int*)> screenSize;
   };
 
   explicit FrameWindow(Setup setup);
@@ -116,6 +119,7 @@ class FrameWindow : public Window, public PageHost, public CommandHost {
   intptr_t OnCreate();
   bool CreatePages();
   bool CreateTabs();
+  bool ScreenSize(int* width, int* height) const;
   void OnCommand(int id, int notifyCode);
   intptr_t OnNotify(const ControlNotify& notify);
   void OnCloseRequest();
