@@ -10,6 +10,7 @@
 #include "app/ProgramPages.h"
 #include "codec/RecordingRepair.h"
 #include "command/CommandLine.h"
+#include "platform/BundleLauncher.h"
 #include "platform/TerminationSignals.h"
 #include "core/Singletons.h"
 #include "settings/WaveLayerDeviceQuery.h"
@@ -397,6 +398,9 @@ int Application::Main(int argc, char** argv) {
     app->Teardown();
     return code;
   }
+
+  // A bundle moved as a whole keeps a launcher that starts it.
+  RefreshOwnBundleLauncher();
 
   // Before Qt starts its threads, so that every thread leaves the signals
   // to the watch.

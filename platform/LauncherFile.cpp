@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "platform/Trace.h"
 
@@ -38,6 +39,16 @@ std::string EscapeValue(const std::string& text) {
   return escaped;
 }
 
+// '%' starts a field code in Exec=, so a literal one is doubled.
+std::string DoublePercent(const std::string& text) {
+  std::string doubled;
+  for (char c : text) {
+    if (c == '%') doubled += '%';
+    doubled += c;
+  }
+  return doubled;
+}
+
 int MakeFolders(const std::string& folder) {
   for (size_t at = 1; at <= folder.size(); ++at) {
     if (at != folder.size() && folder[at] != '/') continue;
@@ -57,18 +68,48 @@ std::string ApplicationsFolder() {
   return std::string();
 }
 
+std::string ExecValue(const std::string& program, const std::string& arguments) {
+  return EscapeValue(DoublePercent(QuoteExecArgument(program)) + " " + arguments);
+}
+
+std::string LauncherValue(const std::string& text) { return EscapeValue(text); }
+
+std::string ExecProgram(const std::string& value) {
+  // The key value's own escapes first, then the quoting of the argument.
+  std::string exec;
+  for (size_t i = 0; i < value.size(); ++i) {
+    if (value[i] == '\\' && i + 1 < value.size()) {
+      const char next = value[++i];
+      exec += next == 'n' ? '\n' : next == 'r' ? '\r' : next == 't' ? '\t' : next == 's' ? ' ' : next;
+    } else {
+      exec += value[i];
+    }
+  }
+  std::string program;
+  size_t i = 0;
+  while (i < exec.size() && exec[i] == ' ') ++i;
+  if (i < exec.size() && exec[i] == '"') {
+    for (++i; i < exec.size() && exec[i] != '"'; ++i) {
+      if (exec[i] == '\\' && i + 1 < exec.size()) ++i;
+      program += exec[i];
+    }
+  } else {
+    for (; i < exec.size() && exec[i] != ' '; ++i) program += exec[i];
+  }
+  std::string undoubled;
+  for (size_t at = 0; at < program.size(); ++at) {
+    undoubled += program[at];
+    if (program[at] == '%' && at + 1 < program.size() && program[at + 1] == '%') ++at;
+  }
+  return undoubled;
+}
+
 std::string LauncherText(const std::string& name, const std::string& program, const std::string& arguments,
                          const std::string& icon) {
   std::string text = "[Desktop Entry]\nType=Application\nVersion=1.0\n";
   text += "Name=" + EscapeValue(name) + "\n";
-  // '%' starts a field code in Exec=, so a literal one is doubled.
-  std::string exec = QuoteExecArgument(program) + " " + arguments;
-  std::string doubled;
-  for (char c : exec) {
-    if (c == '%') doubled += '%';
-    doubled += c;
-  }
-  text += "Exec=" + EscapeValue(doubled) + "\n";
+  // The arguments are literal text here: no field codes.
+  text += "Exec=" + ExecValue(program, DoublePercent(arguments)) + "\n";
   if (!icon.empty()) text += "Icon=" + EscapeValue(icon) + "\n";
   text += "Terminal=false\n";
   return text;
@@ -106,6 +147,19 @@ int WriteLauncher(const std::string& path, const std::string& text) {
     ::unlink(path.c_str());
   }
   return error;
+}
+
+int ReplaceLauncher(const std::string& path, const std::string& text) {
+  const std::string fresh = path + ".new-" + std::to_string(::getpid());
+  ::unlink(fresh.c_str());  // a leftover of an earlier run that died here
+  if (int error = WriteLauncher(fresh, text); error != 0) return error;
+  if (::rename(fresh.c_str(), path.c_str()) != 0) {
+    const int error = errno;
+    Trace("ReplaceLauncher - rename \"%s\" to \"%s\": %s\r\n", fresh.c_str(), path.c_str(), std::strerror(error));
+    ::unlink(fresh.c_str());
+    return error;
+  }
+  return 0;
 }
 
 int RemoveLauncher(const std::string& path) {
