@@ -11,8 +11,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <sys/wait.h>
+
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -279,6 +283,116 @@ TEST_F(RecorderProcessTest, ARecordingLeftUnfinishedIsRepairedAtStartUpAndSaidSo
   const std::string repaired = ReadAll(path);
   EXPECT_EQ(repaired.substr(40, 4), std::string("\x10\xB1\x02\x00", 4)) << "one second of sound";
   EXPECT_TRUE(ReadAll(m_home.File("rec/notes.wav")) == wav) << "only the program's own names are looked at";
+}
+
+uint64_t Le(const std::string& s, size_t at, int bytes) {
+  uint64_t v = 0;
+  for (int i = 0; i < bytes && at + i < s.size(); ++i) v |= static_cast<uint64_t>(static_cast<uint8_t>(s[at + i])) << (8 * i);
+  return v;
+}
+
+// Seconds of sound the file on disk holds for a player as it grows: a WAV's
+// data, an Ogg stream's last granule position over the rate its first
+// header names (Vorbis or Speex).
+double SecondsOnDisk(const std::string& path) {
+  const std::string bytes = ReadAll(path);
+  if (bytes.rfind("RIFF", 0) == 0) {
+    const uint64_t perSecond = Le(bytes, 28, 4);
+    return bytes.size() < 44 || perSecond == 0 ? 0 : static_cast<double>(bytes.size() - 44) / perSecond;
+  }
+  uint64_t rate = 0;
+  if (size_t at = bytes.find("\x01vorbis"); at != std::string::npos) rate = Le(bytes, at + 12, 4);
+  if (size_t at = bytes.find("Speex   "); at != std::string::npos) rate = Le(bytes, at + 36, 4);
+  if (rate == 0) return 0;
+  for (size_t at = bytes.rfind("OggS"); at != std::string::npos && at > 0; at = bytes.rfind("OggS", at - 1)) {
+    const int64_t granule = static_cast<int64_t>(Le(bytes, at + 6, 8));
+    if (at + 14 <= bytes.size() && granule > 0) return static_cast<double>(granule) / static_cast<double>(rate);
+  }
+  return 0;
+}
+
+// Runs a shell command; its standard output, and its status in `status`.
+std::string Shell(const std::string& command, int* status) {
+  std::string out;
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (!pipe) {
+    *status = -1;
+    return out;
+  }
+  char chunk[4096];
+  for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) out.append(chunk, n);
+  const int code = ::pclose(pipe);
+  *status = WIFEXITED(code) ? WEXITSTATUS(code) : -1;
+  return out;
+}
+
+TEST_F(RecorderProcessTest, ARecordingKilledOnTheSoundCardIsRepairedByTheNextStartAndPlaysUpToItsLastSecond) {
+  const std::string sound = Sound(kBytesPerSecond * 10);
+  struct Codec {
+    uint32_t mode;
+    const char* extension;
+    const char* peer;  // a check by the codec's own tools; the path follows
+  };
+  for (Codec codec : {Codec{kCodecPcm, ".wav", "sox -V1 %s -n"}, Codec{kCodecVorbis, ".ogg", "oggdec -Q -o /dev/null %s"},
+                      Codec{kCodecSpeex, ".spx", "speexdec %s /dev/null"}}) {
+    RefPtr<CONFIG> config = GetConfig()->Clone();
+    ASSERT_EQ(LoadConfigFile(m_home.WFile(L"program/talvinor.ini"), config.Get()), ConfigLoadResult::Loaded);
+    config->m_RecSceneList[2]->m_CodecMode = codec.mode;
+    ASSERT_TRUE(SaveConfigFile(m_home.WFile(L"program/talvinor.ini"), *config));
+    for (double seconds : {1.0, 3.0, 6.0}) {
+      SCOPED_TRACE(std::string(codec.extension) + " killed after " + std::to_string(seconds) + " s");
+      std::string path;
+      {
+        PacedFeeder feeder(m_home.File("in.fifo"), sound);
+        auto first = Start();
+        ASSERT_TRUE(first->WaitForLine(kReady)) << first->Output();
+        ASSERT_EQ(RunSecond({"/cmd:rec", "/toggle:1", "/scene:2"}), 0);
+        ASSERT_TRUE(first->WaitForLine("RecorderPage - notice: 録音を開始しました。")) << first->Output();
+        ASSERT_TRUE(testing::WaitUntil([&] {
+          for (const auto& entry : std::filesystem::directory_iterator(m_home.File("rec")))
+            if (entry.path().extension() == codec.extension) path = entry.path().string();
+          return !path.empty();
+        }, 10000));
+        // Killed once the file holds that much for a player: the crash may
+        // cost only what came after.
+        ASSERT_TRUE(testing::WaitUntil([&] { return SecondsOnDisk(path) >= seconds; }, 30000))
+            << SecondsOnDisk(path) << "\n" << first->Output();
+        ASSERT_EQ(::kill(first->Pid(), SIGKILL), 0);
+        first->Wait();
+      }
+      {
+        // The next start repairs it and says so.
+        PacedFeeder feeder(m_home.File("in.fifo"), Sound(kBytesPerSecond));  // the device probes read it
+        auto next = Start();
+        ASSERT_TRUE(next->WaitForLine(kReady)) << next->Output();
+        EXPECT_TRUE(next->WaitForLine("ShowNotice - 中断された録音を修復しました: " +
+                                      std::filesystem::path(path).filename().string()))
+            << next->Output();
+        EXPECT_EQ(RunSecond({"/cmd:exit"}), 0);
+        EXPECT_EQ(next->Wait(), 0) << next->Output();
+      }
+      int status = 0;
+      const std::string quoted = "'" + path + "'";
+      char peer[512];
+      std::snprintf(peer, sizeof peer, codec.peer, quoted.c_str());
+      const std::string peerOut = Shell(std::string(peer) + " 2>&1", &status);
+      EXPECT_EQ(status, 0) << peer << "\n" << peerOut;
+      const std::string decoded =
+          Shell("ffmpeg -v error -i " + quoted + " -f s16le -ac 1 -ar 16000 - | wc -c", &status);
+      EXPECT_GE(std::atof(decoded.c_str()) / 32000, seconds - 1.1) << "seconds ffmpeg decodes";
+      const std::string bytes = ReadAll(path);
+      if (codec.mode == kCodecPcm) {
+        EXPECT_EQ(Le(bytes, 40, 4), (bytes.size() - 44) / 4 * 4) << "the header's data size";
+        EXPECT_EQ(Le(bytes, 4, 4), Le(bytes, 40, 4) + 36) << "the header's RIFF size";
+      } else {
+        const size_t last = bytes.rfind("OggS");
+        ASSERT_NE(last, std::string::npos);
+        EXPECT_TRUE(static_cast<uint8_t>(bytes[last + 5]) & 0x04) << "the last page ends the stream";
+        EXPECT_GE(SecondsOnDisk(path), seconds - 1.1) << "the length the last page names";
+      }
+      std::filesystem::remove(path);
+    }
+  }
 }
 
 }  // namespace
