@@ -42,12 +42,16 @@ std::string WriteSettings(const TempFolder& folder, uint32_t codec) {
 }
 
 // The only recording in `folder`, or "".
-std::string FindRecording(const TempFolder& folder, const char* extension) {
-  for (const auto& entry : std::filesystem::directory_iterator(folder.Path())) {
+std::string FindRecording(const std::string& folder, const char* extension) {
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
     const std::string name = entry.path().filename().string();
     if (name.rfind("rz", 0) == 0 && entry.path().extension() == extension) return entry.path().string();
   }
   return "";
+}
+
+std::string FindRecording(const TempFolder& folder, const char* extension) {
+  return FindRecording(folder.Path(), extension);
 }
 
 uint64_t Le(const std::string& s, size_t at, int bytes) {
@@ -154,6 +158,41 @@ TEST_P(KilledRecordingTest, AFullDiskEndsTheRecordingWith32AndLeavesAPlayableFil
     const std::string bytes = ReadFile(path);
     EXPECT_EQ(Le(bytes, 40, 4), (bytes.size() - 44) / 2 * 2);
   }
+}
+
+TEST_P(KilledRecordingTest, ARealFullDiskEndsTheRecordingWith32AndLeavesAFileValidUpToTheFailure) {
+  const uint32_t codec = GetParam();
+  TempFolder folder;
+  const std::string settings = WriteSettings(folder, codec);
+  // A small tmpfs of its own, mounted in a private mount namespace so that
+  // it goes with the shell; the file is copied out before that.
+  std::filesystem::create_directory(folder.File("disk"));
+  std::filesystem::create_directory(folder.File("kept"));
+  CliRun probe = Shell(folder, "unshare -m sh -c 'mount -t tmpfs -o size=4k tmpfs disk' 2>&1");
+  if (probe.status != 0) GTEST_SKIP() << "mounting a tmpfs is not permitted here: " << probe.out << probe.err;
+  const int size = codec == 0 ? 64 * 1024 : 12 * 1024;
+  CliRun run = Shell(folder, "unshare -m sh -c 'mount -t tmpfs -o size=" + std::to_string(size) +
+                                 " tmpfs disk || exit 99; LC_ALL=ja_JP.UTF-8 \"$0\" record --virtual --folder disk "
+                                 "--settings \"$1\"; status=$?; cp disk/rz* kept/; exit $status' " +
+                                 ShellQuote(TALVINOR_CLI_PATH) + " " + ShellQuote(settings));
+  ASSERT_NE(run.status, 99) << run.err;
+  EXPECT_EQ(run.status, 32) << run.out << run.err;
+  EXPECT_NE(run.err.find("ファイルアクセスエラーです。"), std::string::npos) << run.err;
+  const std::string path = FindRecording(folder.File("kept"), kExtensions[codec]);
+  ASSERT_FALSE(path.empty());
+  EXPECT_TRUE(PeerDecodes(folder, codec, path));
+  if (codec == 0) {
+    // Nearly all the disk holds sound a peer decodes: the file is good up
+    // to where the disk filled.
+    EXPECT_GT(PeerSeconds(folder, path), (size - 8192) / (2.0 * kRate));
+    const std::string bytes = ReadFile(path);
+    EXPECT_EQ(Le(bytes, 40, 4), (bytes.size() - 44) / 2 * 2) << "the header's data size";
+    EXPECT_EQ(Le(bytes, 4, 4), Le(bytes, 40, 4) + 36);
+  } else {
+    EXPECT_GT(PeerSeconds(folder, path), 0.5);
+  }
+  CliRun check = Cli(folder, "repair --check '" + path + "'");
+  EXPECT_NE(check.out.find("complete, not changed"), std::string::npos) << check.out << check.err;
 }
 
 INSTANTIATE_TEST_SUITE_P(Codecs, KilledRecordingTest, ::testing::Values(0u, 1u, 2u),
