@@ -2,7 +2,10 @@
 
 #include <sys/stat.h>
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QFontMetrics>
+#include <QStyle>
 #include <QEvent>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -20,6 +23,7 @@
 #include "settings/ConfigStore.h"
 #include "ui/MessageBox.h"
 #include "ui/PageLayout.h"
+#include "ui/QtConversions.h"
 #include "ui/SkinResources.h"
 
 namespace talvinor {
@@ -379,9 +383,10 @@ void SettingsPage::ShowScene() {
   const uint32_t codec = scene->m_CodecMode;
   List(kCodec)->SetCurSel(List(kCodec)->FindItemData(codec));
   const PresetCaptions captions = SceneFormat::Captions(codec);
-  ButtonOf(kHigh)->SetText(captions.high);
-  ButtonOf(kMiddle)->SetText(captions.middle);
-  ButtonOf(kLow)->SetText(captions.low);
+  for (auto [id, caption] : {std::pair{kHigh, captions.high}, {kMiddle, captions.middle}, {kLow, captions.low}}) {
+    m_captions[id] = caption;  // Lay() breaks it into lines as needed
+    ButtonOf(id)->SetText(caption);
+  }
   Control(kQualityLabel)->SetText(captions.qualityLabel);
   FillFormatList();
   const int checked[] = {kCustom, kLow, kMiddle, kHigh};
@@ -664,6 +669,31 @@ void SettingsPage::OnLayout() {
   Lay();
 }
 
+// A check box or radio button caption wider than the row is broken into
+// lines (before an opening bracket where that fits, else where the room runs
+// out); answers the number of lines.
+int SettingsPage::FitCaption(Window* control, int width) {
+  auto* button = qobject_cast<QAbstractButton*>(control->Widget());
+  if (!button || !control->IsKindOf(Button::kTypeCode)) return 1;
+  auto [it, added] = m_captions.try_emplace(control->ControlId(), control->GetText());
+  const QString caption = ToQString(it->second);
+  const int room = width - button->style()->pixelMetric(QStyle::PM_IndicatorWidth) - 8;
+  const QFontMetrics metrics(button->font());
+  QStringList lines;
+  QString rest = caption;
+  while (metrics.horizontalAdvance(rest) > room && rest.size() > 1) {
+    int cut = 1;
+    while (cut < rest.size() && metrics.horizontalAdvance(rest.left(cut + 1)) <= room) ++cut;
+    const int bracket = rest.left(cut + 1).lastIndexOf(QChar(0xFF08));  // '（'
+    if (bracket > 0 && bracket <= cut) cut = bracket;
+    lines << rest.left(cut);
+    rest = rest.mid(cut);
+  }
+  lines << rest;
+  button->setText(lines.join('\n'));
+  return static_cast<int>(lines.size());
+}
+
 // Places the rows top to bottom; rows whose control the codec hides take
 // no room.
 void SettingsPage::Lay() {
@@ -671,7 +701,7 @@ void SettingsPage::Lay() {
   RefPtr<PageLayout> layout = PageLayout::Get(SkinPage::Settings);
   const int scale = SkinResources::Get()->Scale();
   const int rowHeight = std::max(layout->Metric(SkinMetric::FormRowHeight), 20);
-  const int labelWidth = std::max(layout->Metric(SkinMetric::FormLabelWidth), 88);
+  int labelWidth = std::max(layout->Metric(SkinMetric::FormLabelWidth), 88);
   const int margin = std::max(layout->Metric(SkinMetric::FormMargin), 4);
   const int gap = std::max(layout->Metric(SkinMetric::FormGroupGap), 6);
   const int width = std::max(m_scroll->viewport()->width(), 120);
@@ -694,6 +724,13 @@ void SettingsPage::Lay() {
     }
   };
   for (const RefPtr<Window>& control : m_controls) control->Show(shown(control->ControlId()));
+  // Captions beside a control get the room of the widest of them.
+  for (const Row& row : m_rows) {
+    if (row.kind != RowKind::Labelled) continue;
+    Window* caption = Control(row.a);
+    const int needed = QFontMetrics(caption->Widget()->font()).horizontalAdvance(ToQString(caption->GetText())) + 4;
+    labelWidth = std::min(std::max(labelWidth, needed), inner / 2);
+  }
 
   int y = margin;
   int groupTop = 0;
@@ -707,10 +744,13 @@ void SettingsPage::Lay() {
         groupTop = y;
         y += rowHeight + margin;
         break;
-      case RowKind::Full:
-        a->Move({2 * margin, y, inner, rowHeight});
-        y += step;
+      case RowKind::Full: {
+        const int lines = FitCaption(a, inner);
+        const int height = std::max(rowHeight, lines * QFontMetrics(a->Widget()->font()).lineSpacing() + 4);
+        a->Move({2 * margin, y, inner, height});
+        y += height + margin / 2;
         break;
+      }
       case RowKind::Labelled:
         if (!shown(row.b)) break;
         a->Move({2 * margin, y, labelWidth, rowHeight});

@@ -1,5 +1,6 @@
 #pragma once
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -78,9 +79,11 @@ class SettingsPage : public Page {
   // Scrolls so that `control` is wholly in view.
   void ScrollIntoView(Window* control);
 
+  // The scrolled form the controls sit on.
+  QWidget* ClientWidget() const override;
+
  protected:
   QWidget* CreateWidget(QWidget* parent, const std::wstring& text, uint32_t style) override;
-  QWidget* ClientWidget() const override;
 
  private:
   enum class RowKind {
@@ -109,6 +112,7 @@ class SettingsPage : public Page {
   void Changed() { m_changed = true; }
   uint32_t InputCapabilities() const;
   void Lay();
+  int FitCaption(Window* control, int width);
   std::vector<Window*> FocusOrder() const;
 
   RefPtr<CONFIG> m_working;
@@ -117,6 +121,7 @@ class SettingsPage : public Page {
   bool m_filling = false;  // the program fills controls: no change
   std::vector<FormatChoice> m_offered;
   std::vector<RefPtr<Window>> m_controls;  // every control, in form order
+  std::map<int, std::wstring> m_captions;  // check box and radio captions before any line breaks
   std::vector<Row> m_rows;                 // the form's rows, top to bottom
   FolderMenu m_folderMenu;
   int m_formHeight = 0;
