@@ -661,7 +661,22 @@ void SettingsPage::OnLayout() {
   if (!m_content) return;
   PageLayout::Get(SkinPage::Settings)->Apply(this);
   const FontSpec& font = SkinResources::Get()->Font(2);
-  for (const RefPtr<Window>& control : m_controls) control->SetFont(font);
+  const PageLayout::Colours& colours = PageLayout::Get(SkinPage::Settings)->GetColours();
+  for (const RefPtr<Window>& control : m_controls) {
+    control->SetFont(font);
+    // Check boxes and radio buttons draw their box in the edit colours, so
+    // that it shows on a dark skin, and their caption in the page's.
+    const uint32_t type = control->Style() & kBsTypeMask;
+    auto* button = qobject_cast<QAbstractButton*>(control->Widget());
+    if (button && control->IsKindOf(Button::kTypeCode) && (type == kBsAutoCheckBox || type == kBsAutoRadioButton)) {
+      QPalette own = button->palette();
+      own.setColor(QPalette::Base, ToQColor(colours.editBackground));
+      own.setColor(QPalette::Text, ToQColor(colours.editText));
+      own.setColor(QPalette::WindowText, ToQColor(colours.text));
+      own.setColor(QPalette::ButtonText, ToQColor(colours.text));
+      button->setPalette(own);
+    }
+  }
   QPalette palette = m_scroll->viewport()->palette();
   palette.setColor(QPalette::Window, Widget()->palette().color(QPalette::Window));
   m_scroll->viewport()->setPalette(palette);

@@ -484,8 +484,7 @@ TEST_F(SettingsPageTest, UpAndDownWalkTheFormAndKeepTheFocusedControlInView) {
     ASSERT_NE(now, before) << "step " << steps;
     // The focused control lies inside the visible part of the form.
     const Rect place = now->GetRect();
-    int width = 0, height = 0;
-    page->GetClientSize(&width, &height);
+    const int height = page->Widget()->findChild<QScrollArea*>()->viewport()->height();
     EXPECT_GE(place.y, page->ScrollOffset());
     EXPECT_LE(place.y + place.height, page->ScrollOffset() + height) << now->ControlId();
     scrolled = scrolled || page->ScrollOffset() > lastOffset;
