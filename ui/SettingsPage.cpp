@@ -56,7 +56,8 @@ class FormEventFilter : public QObject {
     if (event->type() == QEvent::Wheel && m_scroll) {
       auto* wheel = static_cast<QWheelEvent*>(event);
       QScrollBar* bar = m_scroll->verticalScrollBar();
-      bar->setValue(bar->value() - wheel->angleDelta().y() / 120 * bar->singleStep() * 3);
+      // Three steps a notch, as the scroll area itself scrolls; fine-grained wheels move less.
+      bar->setValue(bar->value() - wheel->angleDelta().y() * bar->singleStep() * 3 / 120);
       return true;
     }
     if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) {
