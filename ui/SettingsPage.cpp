@@ -655,7 +655,17 @@ void SettingsPage::RemoveLauncher() {
 int SettingsPage::ScrollOffset() const { return m_scroll ? m_scroll->verticalScrollBar()->value() : 0; }
 
 void SettingsPage::ScrollIntoView(Window* control) {
-  if (m_scroll && control && control->Widget()) m_scroll->ensureWidgetVisible(control->Widget(), 0, 4);
+  if (!m_scroll || !control || !control->Widget()) return;
+  // From the control's own place on the form, with a little room around it
+  // where there is room; the control itself always fits when it can.
+  const Rect place = control->GetRect();
+  const int visible = m_scroll->viewport()->height();
+  const int room = std::max(0, std::min(4, (visible - place.height) / 2));
+  QScrollBar* bar = m_scroll->verticalScrollBar();
+  int value = bar->value();
+  if (place.y + place.height + room > value + visible) value = place.y + place.height + room - visible;
+  if (place.y - room < value) value = place.y - room;
+  bar->setValue(value);
 }
 
 void SettingsPage::OnLayout() {

@@ -432,6 +432,23 @@ TEST_F(SettingsPageTest, AnUnshownQuestionIsAskedAgainAsYesNoAndAFailedOneLeaves
   EXPECT_EQ(GetConfig()->m_QueryRecPause, 0u);
 }
 
+TEST_F(SettingsPageTest, ClosingTheProgramWithUnappliedChangesAsksTheSameQuestion) {
+  ScriptedMessageBox boxes({kIdCancel, kIdYes});
+  SettingsPage* page = Open();
+  page->ButtonOf(P::kTelStop)->Click();
+  Window::SendMessage(frame.frame->Id(), kWmClose, 0, 0);
+  QApplication::processEvents();
+  EXPECT_TRUE(frame.frame->IsCreated()) << "Cancel keeps the program open";
+  EXPECT_TRUE(frame.quits.empty());
+  Window::SendMessage(frame.frame->Id(), kWmClose, 0, 0);
+  QApplication::processEvents();
+  ASSERT_EQ(boxes.Texts(), (std::vector<std::wstring>{P::kLeaveQuestion, P::kLeaveQuestion}));
+  EXPECT_FALSE(frame.quits.empty()) << "Yes applies and closes";
+  RefPtr<CONFIG> stored = Create<CONFIG>();
+  ASSERT_EQ(LoadConfigFile(frame.folder.WFile(L"talvinor.ini"), stored.Get()), ConfigLoadResult::Loaded);
+  EXPECT_EQ(stored->m_RecTelStop, 1u);
+}
+
 TEST_F(SettingsPageTest, TheLauncherIsWrittenOnceValidatedAndRemovedWithTheirMessages) {
   ScriptedMessageBox boxes({kIdYes, kIdYes});
   SettingsPage* page = Open();
