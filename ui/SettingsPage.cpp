@@ -9,7 +9,7 @@
 #include <QEvent>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QScroller>
+#include <QMouseEvent>
 #include <QVBoxLayout>
 #include <QWheelEvent>
 #include <algorithm>
@@ -60,6 +60,24 @@ class FormEventFilter : public QObject {
       bar->setValue(bar->value() - wheel->angleDelta().y() * bar->singleStep() * 3 / 120);
       return true;
     }
+    // A drag with the stylus or a finger on the form between the controls
+    // scrolls it as the scroll bar does (Qt's own scroller leaks a
+    // recognizer for every form it is given).
+    if (m_scroll && watched == m_scroll->widget()) {
+      auto* mouse = static_cast<QMouseEvent*>(event);
+      if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton) {
+        m_dragY = mouse->globalPosition().y();
+        return true;
+      }
+      if (event->type() == QEvent::MouseMove && (mouse->buttons() & Qt::LeftButton) && m_dragY >= 0) {
+        QScrollBar* bar = m_scroll->verticalScrollBar();
+        const double y = mouse->globalPosition().y();
+        bar->setValue(bar->value() - static_cast<int>(y - m_dragY));
+        m_dragY = y;
+        return true;
+      }
+      if (event->type() == QEvent::MouseButtonRelease) m_dragY = -1;
+    }
     if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) {
       if (Window* window = Window::FromWidget(static_cast<QWidget*>(watched));
           window && window->IsKindOf(Button::kTypeCode)) {
@@ -71,6 +89,7 @@ class FormEventFilter : public QObject {
 
  private:
   QScrollArea* m_scroll;
+  double m_dragY = -1;  // where the drag was last seen, -1 when none
 };
 
 bool FileExists(const std::string& path) {
@@ -95,8 +114,6 @@ QWidget* SettingsPage::CreateWidget(QWidget* parent, const std::wstring&, uint32
   m_content->setAutoFillBackground(false);
   m_scroll->setWidget(m_content);
   layout->addWidget(m_scroll);
-  // A drag with the stylus or a finger scrolls the form as the scroll bar does.
-  QScroller::grabGesture(m_scroll->viewport(), QScroller::LeftMouseButtonGesture);
   return surface;
 }
 
@@ -277,6 +294,7 @@ bool SettingsPage::CreateControls() {
   for (const RefPtr<Window>& control : m_controls) {
     if (control->IsKindOf(ComboBox::kTypeCode)) control->Widget()->installEventFilter(filter);
   }
+  m_content->installEventFilter(filter);
   ButtonOf(kCreateLauncher)->Widget()->installEventFilter(filter);
   ButtonOf(kRemoveLauncher)->Widget()->installEventFilter(filter);
   m_working = GetConfig()->Clone();

@@ -3,7 +3,10 @@
 // the recording-starter launcher.
 #include <gtest/gtest.h>
 
+#include <QMouseEvent>
 #include <QPushButton>
+#include <QTest>
+#include <QWheelEvent>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <bit>
@@ -430,6 +433,28 @@ TEST_F(SettingsPageTest, AnUnshownQuestionIsAskedAgainAsYesNoAndAFailedOneLeaves
   EXPECT_NE(frame.frame->Current(), page);
   EXPECT_EQ(frame.Message(), P::kAskFailed);
   EXPECT_EQ(GetConfig()->m_QueryRecPause, 0u);
+}
+
+TEST_F(SettingsPageTest, ADragOnTheFormAndTheWheelOverAListScrollTheFormWithoutChangingAChoice) {
+  SettingsPage* page = Open();
+  QWidget* form = page->ClientWidget();
+  // Between the controls: the left margin of the form.
+  const QPoint start(1, 200);
+  QTest::mousePress(form, Qt::LeftButton, Qt::NoModifier, start);
+  QMouseEvent move(QEvent::MouseMove, QPointF(1, 80), form->mapToGlobal(QPointF(1, 80)), Qt::NoButton, Qt::LeftButton,
+                   Qt::NoModifier);
+  QApplication::sendEvent(form, &move);
+  QTest::mouseRelease(form, Qt::LeftButton, Qt::NoModifier, QPoint(1, 80));
+  EXPECT_EQ(page->ScrollOffset(), 120);
+
+  ComboBox* codec = page->List(P::kCodec);
+  const int chosen = codec->GetCurSel();
+  QWheelEvent wheel(QPointF(5, 5), codec->Widget()->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, -120),
+                    Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(codec->Widget(), &wheel);
+  EXPECT_GT(page->ScrollOffset(), 120);
+  EXPECT_EQ(codec->GetCurSel(), chosen);
+  EXPECT_FALSE(page->IsChanged());
 }
 
 TEST_F(SettingsPageTest, ClosingTheProgramWithUnappliedChangesAsksTheSameQuestion) {
