@@ -1,11 +1,12 @@
 #include "app/ProgramPages.h"
 
-#include "app/EmptyPage.h"
 #include "memo/MemoPage.h"
 #include "player/PlayerPage.h"
+#include "player/StorageRootCombo.h"
 #include "recorder/CallRecording.h"
 #include "recorder/RecorderPage.h"
 #include "ui/ManualPage.h"
+#include "ui/SettingsPage.h"
 
 namespace talvinor {
 
@@ -27,8 +28,16 @@ RefPtr<Page> MakeProgramPage(PageId page, const PageContext& context) {
       return talvinor::Create<PlayerPage>(context);
     case PageId::Memo:
       return talvinor::Create<MemoPage>(context.conversionMaster);
-    case PageId::Settings:
-      return talvinor::Create<EmptyPage>(SkinPage::Settings);
+    case PageId::Settings: {
+      RefPtr<SettingsPage> settings = talvinor::Create<SettingsPage>();
+      // The folder menu offers the page's own, not yet applied, folders.
+      settings->SetFolderMenu([](Window* anchor, RefPtr<CONFIG> working, std::wstring* folder) {
+        StorageRootSources sources;
+        sources.settings = std::move(working);
+        return StorageRootCombo::DropDownUnder(anchor, sources, folder);
+      });
+      return settings;
+    }
     case PageId::Manual:
       return talvinor::Create<ManualPage>();
   }

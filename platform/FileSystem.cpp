@@ -140,4 +140,15 @@ bool GetExecutableFolder(std::wstring* folder) {
   return true;
 }
 
+bool GetExecutablePath(std::string* path) {
+  char buffer[PATH_MAX + 1];
+  ssize_t n = ::readlink("/proc/self/exe", buffer, PATH_MAX);
+  if (n <= 0) {
+    TraceErrno(errno, "GetExecutablePath readlink /proc/self/exe");
+    return false;
+  }
+  path->assign(buffer, static_cast<size_t>(n));
+  return true;
+}
+
 }  // namespace talvinor

@@ -42,5 +42,8 @@ int ListFolder(const std::wstring& folder, std::vector<FolderEntry>* entries);
 // The folder of the running executable (from /proc/self/exe), without a
 // trailing separator. False when it cannot be read.
 bool GetExecutableFolder(std::wstring* folder);
+// The running executable's own path (UTF-8, links resolved), as a launcher
+// must name it. False when it cannot be read.
+bool GetExecutablePath(std::string* path);
 
 }  // namespace talvinor

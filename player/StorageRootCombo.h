@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/StorageFolders.h"
+#include "settings/Config.h"
 #include "ui/Button.h"
 
 namespace talvinor {
@@ -22,6 +23,9 @@ struct StorageRootSources {
   std::function<bool(std::wstring*)> programFolder;    // null: the program folder
   std::function<bool(std::wstring*)> documentsFolder;  // null: the XDG documents folder
   StorageCardSearch cards = DefaultStorageCardSearch();
+  // Where the three settings folders come from; null: the live settings
+  // (the settings page offers its own, not yet applied, copy).
+  RefPtr<CONFIG> settings;
 };
 
 // The player's button that drops down the well-known folders: the three
@@ -50,6 +54,9 @@ class StorageRootCombo : public Button {
   // Rebuilds the menu, drops it down under the button and waits; the chosen
   // folder, or false when the menu was dismissed.
   bool DropDown(std::wstring* folder);
+  // The same menu from `sources`, dropped down under `anchor`.
+  static bool DropDownUnder(Window* anchor, const StorageRootSources& sources, std::wstring* folder);
+  static std::vector<StorageRoot> CollectRoots(const StorageRootSources& sources);
 
  private:
   StorageRootSources m_sources;

@@ -89,6 +89,23 @@ TEST_F(StorageRootComboTest, MenuListsSettingsFoldersProgramDocumentsAndCards) {
   EXPECT_EQ(menu->ItemText(7), L"外部メモリ2 : USB STICK");
 }
 
+TEST_F(StorageRootComboTest, AGivenSettingsCopyNamesTheThreeFoldersInsteadOfTheLiveOnes) {
+  RefPtr<CONFIG> working = GetConfig()->Clone();
+  working->m_RecPath = L"/edited/rec";
+  working->m_MemoPath = L"/edited/memo";
+  sources.settings = working;
+  const std::vector<StorageRoot> roots = StorageRootCombo::CollectRoots(sources);
+  ASSERT_GE(roots.size(), 3u);
+  EXPECT_EQ(roots[0].folder, L"/edited/rec");
+  EXPECT_EQ(roots[1].folder, L"/tel") << "an unchanged folder is the copy's too";
+  EXPECT_EQ(roots[2].folder, L"/edited/memo");
+  EXPECT_EQ(GetConfig()->m_RecPath, L"/rec");
+  // Without a copy the live settings are read at the moment of asking.
+  sources.settings = nullptr;
+  GetConfig()->m_RecPath = L"/later";
+  EXPECT_EQ(StorageRootCombo::CollectRoots(sources)[0].folder, L"/later");
+}
+
 TEST_F(StorageRootComboTest, FoldersThatCannotBeFoundAreLeftOut) {
   sources.programFolder = [](std::wstring*) { return false; };
   sources.documentsFolder = [](std::wstring*) { return false; };
