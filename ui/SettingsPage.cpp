@@ -50,7 +50,8 @@ class SettingsSurface : public QWidget {
 // button while they have the focus.
 class FormEventFilter : public QObject {
  public:
-  FormEventFilter(QObject* parent, QScrollArea* scroll) : QObject(parent), m_scroll(scroll) {}
+  FormEventFilter(QObject* parent, QScrollArea* scroll, QWidget* form)
+      : QObject(parent), m_scroll(scroll), m_form(form) {}
 
   bool eventFilter(QObject* watched, QEvent* event) override {
     if (event->type() == QEvent::Wheel && m_scroll) {
@@ -63,7 +64,9 @@ class FormEventFilter : public QObject {
     // A drag with the stylus or a finger on the form between the controls
     // scrolls it as the scroll bar does (Qt's own scroller leaks a
     // recognizer for every form it is given).
-    if (m_scroll && watched == m_scroll->widget()) {
+    const QEvent::Type type = event->type();
+    if (m_scroll && watched == m_form &&
+        (type == QEvent::MouseButtonPress || type == QEvent::MouseMove || type == QEvent::MouseButtonRelease)) {
       auto* mouse = static_cast<QMouseEvent*>(event);
       if (event->type() == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton) {
         m_dragY = mouse->globalPosition().y();
@@ -89,6 +92,7 @@ class FormEventFilter : public QObject {
 
  private:
   QScrollArea* m_scroll;
+  QObject* m_form;      // compared only: events may come while it is being destroyed
   double m_dragY = -1;  // where the drag was last seen, -1 when none
 };
 
@@ -290,7 +294,7 @@ bool SettingsPage::CreateControls() {
   List(kSkin)->AddString(L"イメージスキン", 2);
   List(kScene)->SetLimitText(32);
 
-  auto* filter = new FormEventFilter(Widget(), m_scroll);
+  auto* filter = new FormEventFilter(Widget(), m_scroll, m_content);
   for (const RefPtr<Window>& control : m_controls) {
     if (control->IsKindOf(ComboBox::kTypeCode)) control->Widget()->installEventFilter(filter);
   }
