@@ -6,6 +6,13 @@
 using namespace talvinor;
 using namespace talvinor::fuzz;
 
+// Debian 12's libvorbisfile (1.3.7) leaks its list of stream serial numbers
+// when ov_open_callbacks gives up on some damaged chained files: 8 bytes per
+// failed open, inside the library, with nothing handed back that we could
+// free (a plain ov_open_callbacks on stdio shows the same). Only that
+// library's own allocations are excused; a leak in our code still fails.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libvorbisfile.so\n"; }
+
 void WriteSeeds(const FuzzSeeds& seeds) {
   struct Case {
     uint32_t rate;
