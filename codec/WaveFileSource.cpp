@@ -186,7 +186,14 @@ void WaveFileSource::ProcessStep() {
     Locker lock(m_lock.Get());
     uint64_t end = static_cast<uint64_t>(m_dataStart) + m_dataSize;
     position = m_readPosition;
-    count = static_cast<uint32_t>(std::min<uint64_t>(buffer->Capacity(), end > position ? end - position : 0));
+    const uint64_t remaining = end > position ? end - position : 0;
+    uint64_t take = std::min<uint64_t>(buffer->Capacity(), remaining);
+    // A buffer short of the end holds whole frames: the device plays whole
+    // frames of each buffer, so a split 24-bit frame would shift every later
+    // sample.
+    const uint32_t frame = m_format.blockAlign;
+    if (take < remaining && frame > 1 && take >= frame) take -= take % frame;
+    count = static_cast<uint32_t>(take);
   }
   if (count == 0) {
     PushBuffer(buffer);

@@ -121,11 +121,8 @@ inline DrivenRun Drive(RefPtr<AudioSource> source, const std::string& bytes, uin
         TALVINOR_FUZZ_CHECK(pcm->Length() <= pcm->Capacity());
         // Whole frames, but for a cut-off last frame of a truncated file:
         // a part frame in mid-stream would swap the channels from there on.
-        // (A WAV source still fills a buffer to its capacity whatever the
-        // frame size, a known fault with a test of its own; those full
-        // buffers are let pass so the fuzzing goes on past it.)
         TALVINOR_FUZZ_CHECK(!partFrame);
-        partFrame = pcm->Length() % format.blockAlign != 0 && pcm->Length() != pcm->Capacity();
+        partFrame = pcm->Length() % format.blockAlign != 0;
         run.pcmBytes += pcm->Length();
         source->PushBuffer(pcm);
         if (seekTo != AudioSource::kNoSeek && !run.seeked && !pausing) pausing = source->RequestPause();

@@ -1,8 +1,8 @@
-// Found by the WAV source fuzz target: the source fills each PCM buffer to
-// its capacity whatever the frame size, so with 3- or 6-byte frames (24-bit
-// sound) every buffer but the last ends inside a frame, and a device that
-// plays whole frames of each buffer drops the rest and shifts every later
-// sample. Disabled until the source reads whole frames.
+// Found by the WAV source fuzz target: a source that fills each PCM buffer
+// to its capacity whatever the frame size ends every buffer but the last
+// inside a frame with 3- or 6-byte frames (24-bit sound), and a device that
+// plays whole frames of each buffer then drops the rest and shifts every
+// later sample.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -59,7 +59,7 @@ std::vector<uint32_t> PcmLengths(const std::string& file) {
   return lengths;
 }
 
-TEST(WaveSourceFrames, DISABLED_EveryPcmBufferHoldsWholeFramesAt24Bits) {
+TEST(WaveSourceFrames, EveryPcmBufferHoldsWholeFramesAt24Bits) {
   for (uint16_t channels : {1, 2}) {
     SCOPED_TRACE(channels);
     const uint32_t frameBytes = 3u * channels;
