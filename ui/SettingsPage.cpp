@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
 #include <QFontMetrics>
 #include <QStyle>
 #include <QEvent>
@@ -742,6 +743,17 @@ int SettingsPage::FitCaption(Window* control, int width) {
   return static_cast<int>(lines.size());
 }
 
+// The width a drop-down list needs to show its longest item whole (0 for
+// any other control).
+int SettingsPage::WidestItem(Window* control) {
+  const auto* box = qobject_cast<const QComboBox*>(control->Widget());
+  if (!box) return 0;
+  const QFontMetrics metrics(box->font());
+  int widest = 0;
+  for (int i = 0; i < box->count(); ++i) widest = std::max(widest, metrics.horizontalAdvance(box->itemText(i)));
+  return widest + box->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 16;
+}
+
 // Places the rows top to bottom; rows whose control the codec hides take
 // no room.
 void SettingsPage::Lay() {
@@ -801,6 +813,14 @@ void SettingsPage::Lay() {
       }
       case RowKind::Labelled:
         if (!shown(row.b)) break;
+        if (WidestItem(b) > inner - labelWidth) {
+          // On a narrow screen a list whose items would be cut beside its
+          // caption goes under it, across the whole row.
+          a->Move({2 * margin, y, inner, rowHeight});
+          b->Move({2 * margin, y + step, inner, rowHeight});
+          y += 2 * step;
+          break;
+        }
         a->Move({2 * margin, y, labelWidth, rowHeight});
         b->Move({2 * margin + labelWidth, y, inner - labelWidth, rowHeight});
         y += step;

@@ -113,6 +113,7 @@ class SettingsPage : public Page {
   uint32_t InputCapabilities() const;
   void Lay();
   int FitCaption(Window* control, int width);
+  static int WidestItem(Window* control);
   std::vector<Window*> FocusOrder() const;
 
   RefPtr<CONFIG> m_working;
