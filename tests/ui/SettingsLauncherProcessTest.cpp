@@ -99,8 +99,12 @@ TEST(SettingsLauncherProcess, TheLaunchersExecLineTogglesARecordingInTheRunningP
   scene.m_RecTelUse = 0;
   ASSERT_TRUE(SaveConfigFile(home.WFile(L"program/talvinor.ini"), *config));
   {
+    // The sound card is ALSA's file plugin reading a minute of raw silence
+    // (8 kHz mono 16-bit), more than a start and a stop take.
+    std::ofstream(home.File("in.raw"), std::ios::binary) << std::string(60 * 8000 * 2, '\0');
     std::ofstream conf(home.File("asound.conf"));
-    conf << "pcm.!default {\n  type null\n}\n";
+    conf << "pcm.!default {\n  type file\n  slave.pcm \"null\"\n  file \"/dev/null\"\n  infile \""
+         << home.File("in.raw") << "\"\n  format \"raw\"\n}\n";
   }
   static std::atomic<int> counter{0};
   const std::string tag = "ls" + std::to_string(::getpid()) + "_" + std::to_string(counter++);
