@@ -133,6 +133,7 @@ uint32_t CommandServer::Run() {
       locked = false;
       signalled = false;
     }
+    if (m_hook) m_hook(ServerThreadPoint::Waiting);
     WaitResult wait = m_written.Wait(timeout);
     if (wait == WaitResult::Failed) {
       Trace("CommandServer - wait failed\r\n");

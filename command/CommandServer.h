@@ -24,7 +24,8 @@ enum class ChannelReceiveResult {
 
 // Places in the server thread where a test may hold it to force an interleaving.
 enum class ServerThreadPoint {
-  Woken,  // the wait on the written signal has returned; the reset comes next
+  Waiting,  // the block was looked at; the wait on the written signal comes next
+  Woken,    // the wait on the written signal has returned; the reset comes next
 };
 
 // The receiving side of the command channel, owned by the frame: a worker

@@ -128,15 +128,20 @@ TEST(CommandChannel, OneLiveServerPerChannel) {
 TEST(CommandChannel, AMessageSignalledJustBeforeTheResetIsStillDelivered) {
   std::string name = UniqueChannelName();
   ChannelReceiver receiver(name);
-  ManualResetEvent held, release;
+  ManualResetEvent waiting, held, release;
   std::atomic<int> wakes{0};
-  receiver.server->SetThreadHook([&](ServerThreadPoint) {
-    if (++wakes == 1) {
+  receiver.server->SetThreadHook([&](ServerThreadPoint point) {
+    if (point == ServerThreadPoint::Waiting) {
+      waiting.Set();
+    } else if (++wakes == 1) {
       held.Set();
       release.Wait(10000);
     }
   });
   ASSERT_TRUE(receiver.server->StartServer());
+  // A message written before the thread's first look is handed on by that
+  // look without a wake; this case needs the wake, so the thread must wait first.
+  ASSERT_TRUE(waiting.Wait(5000));
 
   ASSERT_EQ(SendText(name, L"/cmd:rec"), ChannelSendResult::Sent);
   ASSERT_TRUE(held.Wait(5000));  // the thread woke and stands before its reset
