@@ -157,6 +157,11 @@ int RunConvert(const ConvertOptions& options) {
                     ReasonSuffix(StopReason::FileOpen));
   }
 
+  // Ctrl-C and SIGTERM stop the run through its master, as its owner does,
+  // so that the output is closed and removed rather than left half written.
+  // Caught from before the .part exists: a signal between its creation and
+  // the loop below would otherwise end the process and leave it behind.
+  InterruptCatcher interrupt;
   std::wstring part = PartName(destination);
   if (int error = DestinationOpenError(destination, part)) {
     std::string message = options.destination + ": ";
@@ -176,9 +181,6 @@ int RunConvert(const ConvertOptions& options) {
     DeleteFile(part);
     return Fail(StopReason::SetupFailure, ReasonText(StopReason::SetupFailure) + ReasonSuffix(StopReason::SetupFailure));
   }
-  // Ctrl-C and SIGTERM stop the run through its master, as its owner does,
-  // so that the output is closed and removed rather than left half written.
-  InterruptCatcher interrupt;
   bool progress = IsTerminal(StandardStream::Error);
   bool drew = false;
   bool closing = false;
