@@ -23,7 +23,8 @@ CRecWaveOut::CRecWaveOut()
     : Master(PauseSupport::Device),
       m_device(Create<WaveOutDevice>()),
       m_default(Create<NullSource>()),
-      m_fileWorker(Create<FileWorker>()) {
+      m_fileWorker(Create<FileWorker>()),
+      m_filterLock(Create<CriticalSectionObject>()) {
   m_source = m_default;
 }
 
@@ -71,6 +72,7 @@ bool CRecWaveOut::FilterStateAllowed(MasterState state) {
 bool CRecWaveOut::ClearFilters() {
   Locker lock(m_lock.Get());
   if (!FilterStateAllowed(GetState())) return false;
+  Locker filterLock(m_filterLock.Get());
   m_filters.clear();
   return true;
 }
@@ -83,14 +85,18 @@ bool CRecWaveOut::AddFilter(RefPtr<PlaybackFilter> filter) {
   if (IsDeviceOpenState(state)) {
     WaveFormat format;
     GetFormat(&format);
+    Locker filterLock(m_filterLock.Get());
     filter->Prepare(format);
+    m_filters.push_back(std::move(filter));
+    return true;
   }
+  Locker filterLock(m_filterLock.Get());
   m_filters.push_back(std::move(filter));
   return true;
 }
 
 uint32_t CRecWaveOut::GetFilterCount() {
-  Locker lock(m_lock.Get());
+  Locker lock(m_filterLock.Get());
   return static_cast<uint32_t>(m_filters.size());
 }
 
@@ -204,6 +210,7 @@ void CRecWaveOut::OnFormatReady() {
   // Under the lock, so a filter added meanwhile is prepared exactly once more.
   Locker lock(m_lock.Get());
   if (!SetStateIf(MasterState::Opening, MasterState::Running)) return;
+  Locker filterLock(m_filterLock.Get());
   for (const auto& filter : m_filters) filter->Prepare(format);
 }
 
@@ -221,9 +228,9 @@ void CRecWaveOut::OnPcm(AudioBuffer* buffer) {
     return;
   }
   {
-    Locker lock(m_lock.Get());
     WaveFormat format;
     GetFormat(&format);
+    Locker filterLock(m_filterLock.Get());
     for (const auto& filter : m_filters) filter->Process(buffer->Data(), buffer->Length(), format);
   }
   if (!m_device->Write(device.Get())) StopWithReason(0, StopReason::SetupFailure);

@@ -89,7 +89,11 @@ class CRecWaveOut : public Master {
   const RefPtr<AudioSource> m_default;
   const RefPtr<FileWorker> m_fileWorker;
   // The last counted member: released first at destruction.
-  std::vector<RefPtr<PlaybackFilter>> m_filters;  // guarded by m_lock
+  // The filters run on every played buffer under their own lock, so a
+  // position or length asked meanwhile never waits behind them. Taken after
+  // m_lock when both are held.
+  RefPtr<CriticalSectionObject> m_filterLock;
+  std::vector<RefPtr<PlaybackFilter>> m_filters;  // guarded by m_filterLock
   EndOfStreamAction m_endOfStream = EndOfStreamAction::Close;  // guarded by m_lock
 };
 

@@ -7,7 +7,9 @@
 namespace talvinor {
 
 namespace {
-constexpr uint32_t kSourceBufferReserve = 4096;
+// No device sets the size of a conversion's blocks, so they are large: each
+// buffer costs its messages and wake-ups whatever it holds.
+constexpr uint32_t kSourceBufferReserve = 16384;
 }  // namespace
 
 ConvertMaster::ConvertMaster()

@@ -55,6 +55,11 @@ class GraphMessage : public RefObject {
   // Messages alive in the process, for leak checks.
   static int32_t LiveCount() { return s_live.load(); }
 
+  // Every kind has the same size, so the storage of a released message is
+  // kept for the next one: a running graph posts without allocating.
+  static void* operator new(size_t size);
+  static void operator delete(void* storage, size_t size);
+
  protected:
   GraphMessage(RefPtr<RefObject> payload, uint32_t first, uint32_t second)
       : m_payload(std::move(payload)), m_first(first), m_second(second) {

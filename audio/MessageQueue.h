@@ -1,6 +1,6 @@
 #pragma once
 #include <cstdint>
-#include <deque>
+#include <vector>
 
 #include "core/EventObject.h"
 #include "audio/GraphMessage.h"
@@ -11,6 +11,11 @@ namespace talvinor {
 // A counted queue of messages with its own lock; Post wakes the owner through
 // the event it signals. Callers may hold their own component or master lock
 // while posting (their lock first, the queue's second).
+//
+// The messages sit in a ring that only ever grows, so a queue in steady use
+// allocates nothing. A post signals the event only when the owner may be
+// about to sleep: when the queue was empty or the event has been reset since;
+// a busy owner that has not drained its queue yet is left alone.
 class MessageQueue : public RefObject {
  public:
   explicit MessageQueue(RefPtr<EventObject> event = nullptr);
@@ -31,7 +36,12 @@ class MessageQueue : public RefObject {
 
  private:
   RefPtr<CriticalSectionObject> m_lock;
-  std::deque<RefPtr<GraphMessage>> m_messages;  // guarded by m_lock
+  // Grows the ring to twice its size, keeping the order.
+  void GrowLocked();
+
+  std::vector<RefPtr<GraphMessage>> m_ring;  // guarded by m_lock
+  size_t m_head = 0;                         // guarded by m_lock; index of the front
+  size_t m_count = 0;                        // guarded by m_lock
   RefPtr<EventObject> m_event;                   // guarded by m_lock
 };
 

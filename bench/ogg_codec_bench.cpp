@@ -5,6 +5,10 @@
 //   Vorbis -> WAV                     against  oggdec
 //   Speex -> WAV                      against  speexdec
 // The codecs are the same libraries, so the ratio shows what the graph adds.
+// Each conversion runs in pairs with its peer, alternating, and the medians
+// of wall time and of CPU time (user + system, all threads; the peer's as a
+// child process) are compared.
+#include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -14,6 +18,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "audio/ConvertMaster.h"
 #include "codec/SpeexEncoder.h"
@@ -42,15 +47,45 @@ int Shell(const std::string& command) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// Best of `runs` wall-clock times of `job`, in seconds.
-double Best(int runs, const std::function<void()>& job) {
-  double best = 1e9;
-  for (int i = 0; i < runs; ++i) {
-    auto start = Clock::now();
-    job();
-    best = std::min(best, Seconds(start));
+double CpuSeconds(int who) {
+  rusage usage{};
+  getrusage(who, &usage);
+  auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+struct Cost {
+  double wall = 0;
+  double cpu = 0;
+};
+
+// Wall and CPU time of one `job`; `who` names whose CPU it spends
+// (RUSAGE_SELF in process, RUSAGE_CHILDREN for a command).
+Cost Measure(int who, const std::function<void()>& job) {
+  double cpu = CpuSeconds(who);
+  auto start = Clock::now();
+  job();
+  return {Seconds(start), CpuSeconds(who) - cpu};
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  size_t n = values.size();
+  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// Runs `own` and `peer` alternately `pairs` times; the medians of each.
+std::pair<Cost, Cost> Pairs(int pairs, const std::function<void()>& own, const std::function<void()>& peer) {
+  std::vector<double> ownWall, ownCpu, peerWall, peerCpu;
+  for (int i = 0; i < pairs; ++i) {
+    Cost a = Measure(RUSAGE_SELF, own);
+    Cost b = Measure(RUSAGE_CHILDREN, peer);
+    ownWall.push_back(a.wall);
+    ownCpu.push_back(a.cpu);
+    peerWall.push_back(b.wall);
+    peerCpu.push_back(b.cpu);
   }
-  return best;
+  return {{Median(ownWall), Median(ownCpu)}, {Median(peerWall), Median(peerCpu)}};
 }
 
 // One conversion through the conversion master, as talvinor-cli and the
@@ -79,15 +114,19 @@ std::string LoadAverage() {
   return text;
 }
 
-void Report(const char* name, double own, double peer, const char* peerName) {
-  std::printf("%-16s graph %7.3f s   %-9s %7.3f s   ratio %.3f\n", name, own, peerName, peer, own / peer);
+void Report(const char* name, const std::pair<Cost, Cost>& costs, const char* peerName) {
+  const Cost& own = costs.first;
+  const Cost& peer = costs.second;
+  std::printf("%-16s graph wall %7.3f cpu %7.3f   %-9s wall %7.3f cpu %7.3f   ratio wall %.3f cpu %.3f\n", name,
+              own.wall, own.cpu, peerName, peer.wall, peer.cpu, own.wall / peer.wall, own.cpu / peer.cpu);
+  std::fflush(stdout);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const int seconds = argc > 1 ? std::atoi(argv[1]) : 600;
-  const int runs = argc > 2 ? std::atoi(argv[2]) : 3;
+  const int seconds = argc > 1 ? std::atoi(argv[1]) : 1200;
+  const int pairs = argc > 2 ? std::atoi(argv[2]) : 5;
   std::string folder = (std::filesystem::temp_directory_path() / "talvinor-ogg-bench").string();
   std::filesystem::create_directories(folder);
   auto at = [&](const char* name) { return folder + "/" + name; };
@@ -97,54 +136,58 @@ int main(int argc, char** argv) {
               " 'Talvinor records voice memos and plays them back. The quick brown fox jumps over the lazy dog, "
               "and seven silver spoons were left on the table.'") == 0,
         "espeak-ng");
-  const std::string trim = " repeat 200 trim 0 " + std::to_string(seconds);
+  const std::string trim = " repeat 400 trim 0 " + std::to_string(seconds);
   Check(Shell("sox " + q(at("speech.wav")) + " -b 16 " + q(at("in44.wav")) + " remix 1 1v0.6 rate -h 44100" + trim) == 0,
         "sox 44100 stereo");
   Check(Shell("sox " + q(at("speech.wav")) + " -b 16 -c 1 " + q(at("in32.wav")) + " rate -h 32000" + trim) == 0,
         "sox 32000 mono");
   std::printf("load average at start: %s\n", LoadAverage().c_str());
-  std::printf("input: %d s of speech; Vorbis at 44100 Hz stereo, Speex at 32000 Hz mono; best of %d runs\n", seconds,
-              runs);
+  std::printf("input: %d s of speech; Vorbis at 44100 Hz stereo, Speex at 32000 Hz mono; median of %d pairs\n",
+              seconds, pairs);
 
-  double own = Best(runs, [&] {
-    RefPtr<VorbisEncoder> encoder = Create<VorbisEncoder>();
-    encoder->SetQuality(0.3f);
-    Convert(at("in44.wav"), Create<WaveFileSource>(), at("own.ogg"), encoder);
-  });
-  double peer = Best(runs, [&] { Check(Shell("oggenc -Q -q 3 -o " + q(at("peer.ogg")) + " " + q(at("in44.wav"))) == 0, "oggenc"); });
-  Report("WAV -> Vorbis", own, peer, "oggenc");
+  Report("WAV -> Vorbis",
+         Pairs(
+             pairs,
+             [&] {
+               RefPtr<VorbisEncoder> encoder = Create<VorbisEncoder>();
+               encoder->SetQuality(0.3f);
+               Convert(at("in44.wav"), Create<WaveFileSource>(), at("own.ogg"), encoder);
+             },
+             [&] { Check(Shell("oggenc -Q -q 3 -o " + q(at("peer.ogg")) + " " + q(at("in44.wav"))) == 0, "oggenc"); }),
+         "oggenc");
 
-  own = Best(runs, [&] {
-    RefPtr<SpeexEncoder> encoder = Create<SpeexEncoder>();
-    SpeexSettings settings;
-    settings.quality = 8;
-    settings.complexity = 3;
-    encoder->SetSpeexSettings(settings);
-    Convert(at("in32.wav"), Create<WaveFileSource>(), at("own.spx"), encoder);
-  });
-  peer = Best(runs, [&] {
-    Check(Shell("speexenc -u --quality 8 --comp 3 " + q(at("in32.wav")) + " " + q(at("peer.spx"))) == 0, "speexenc");
-  });
-  Report("WAV -> Speex", own, peer, "speexenc");
+  Report("WAV -> Speex",
+         Pairs(
+             pairs,
+             [&] {
+               RefPtr<SpeexEncoder> encoder = Create<SpeexEncoder>();
+               SpeexSettings settings;
+               settings.quality = 8;
+               settings.complexity = 3;
+               encoder->SetSpeexSettings(settings);
+               Convert(at("in32.wav"), Create<WaveFileSource>(), at("own.spx"), encoder);
+             },
+             [&] {
+               Check(Shell("speexenc -u --quality 8 --comp 3 " + q(at("in32.wav")) + " " + q(at("peer.spx"))) == 0,
+                     "speexenc");
+             }),
+         "speexenc");
 
-  // Decoding is light work per buffer, so the buffers' round trips through
-  // the graph show; measured also with the source's own buffer count (the
-  // one the playback master uses).
-  own = Best(runs, [&] { Convert(at("peer.ogg"), Create<VorbisFileSource>(), at("own-ogg.wav"), Create<WaveFileEncoder>()); });
-  double ownSix = Best(runs, [&] {
-    Convert(at("peer.ogg"), Create<VorbisFileSource>(), at("own-ogg.wav"), Create<WaveFileEncoder>(), 6);
-  });
-  peer = Best(runs, [&] { Check(Shell("oggdec -Q -o " + q(at("peer-ogg.wav")) + " " + q(at("peer.ogg"))) == 0, "oggdec"); });
-  Report("Vorbis -> WAV", own, peer, "oggdec");
-  Report("  (6 buffers)", ownSix, peer, "oggdec");
+  // Decoding is light work per buffer, so what the graph adds per buffer
+  // shows most here.
+  Report("Vorbis -> WAV",
+         Pairs(
+             pairs,
+             [&] { Convert(at("peer.ogg"), Create<VorbisFileSource>(), at("own-ogg.wav"), Create<WaveFileEncoder>()); },
+             [&] { Check(Shell("oggdec -Q -o " + q(at("peer-ogg.wav")) + " " + q(at("peer.ogg"))) == 0, "oggdec"); }),
+         "oggdec");
 
-  own = Best(runs, [&] { Convert(at("peer.spx"), Create<SpeexFileSource>(), at("own-spx.wav"), Create<WaveFileEncoder>()); });
-  ownSix = Best(runs, [&] {
-    Convert(at("peer.spx"), Create<SpeexFileSource>(), at("own-spx.wav"), Create<WaveFileEncoder>(), 6);
-  });
-  peer = Best(runs, [&] { Check(Shell("speexdec " + q(at("peer.spx")) + " " + q(at("peer-spx.wav"))) == 0, "speexdec"); });
-  Report("Speex -> WAV", own, peer, "speexdec");
-  Report("  (6 buffers)", ownSix, peer, "speexdec");
+  Report("Speex -> WAV",
+         Pairs(
+             pairs,
+             [&] { Convert(at("peer.spx"), Create<SpeexFileSource>(), at("own-spx.wav"), Create<WaveFileEncoder>()); },
+             [&] { Check(Shell("speexdec " + q(at("peer.spx")) + " " + q(at("peer-spx.wav"))) == 0, "speexdec"); }),
+         "speexdec");
 
   std::filesystem::remove_all(folder);
   return 0;
