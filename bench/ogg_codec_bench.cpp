@@ -4,7 +4,10 @@
 //   WAV -> Speex ultra-wideband, quality 8, complexity 3  against  speexenc
 //   Vorbis -> WAV                     against  oggdec
 //   Speex -> WAV                      against  speexdec
-// The codecs are the same libraries, so the ratio shows what the graph adds.
+// The codecs are the same libraries, so the ratio shows what the graph adds;
+// beside both runs the bare loop of library calls doing the same job in
+// this process (RawCodecLoops.h), so what the graph itself costs is seen
+// apart from what a peer's own code adds or saves.
 // Each conversion runs in pairs with its peer, alternating, and the medians
 // of wall time and of CPU time (user + system, all threads; the peer's as a
 // child process) are compared.
@@ -20,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "RawCodecLoops.h"
 #include "audio/ConvertMaster.h"
 #include "codec/SpeexEncoder.h"
 #include "codec/SpeexFileSource.h"
@@ -74,18 +78,25 @@ double Median(std::vector<double> values) {
   return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
-// Runs `own` and `peer` alternately `pairs` times; the medians of each.
-std::pair<Cost, Cost> Pairs(int pairs, const std::function<void()>& own, const std::function<void()>& peer) {
-  std::vector<double> ownWall, ownCpu, peerWall, peerCpu;
-  for (int i = 0; i < pairs; ++i) {
-    Cost a = Measure(RUSAGE_SELF, own);
-    Cost b = Measure(RUSAGE_CHILDREN, peer);
-    ownWall.push_back(a.wall);
-    ownCpu.push_back(a.cpu);
-    peerWall.push_back(b.wall);
-    peerCpu.push_back(b.cpu);
+struct Costs {
+  Cost graph;  // through the conversion master, in this process
+  Cost raw;    // the library calls alone, in this process
+  Cost peer;   // the command-line peer, as a child process
+};
+
+// Runs the graph, the raw loop and the peer in turn `rounds` times; the
+// medians of each.
+Costs Rounds(int rounds, const std::function<void()>& graph, const std::function<void()>& rawLoop,
+             const std::function<void()>& peer) {
+  std::vector<double> wall[3], cpu[3];
+  for (int i = 0; i < rounds; ++i) {
+    Cost c[3] = {Measure(RUSAGE_SELF, graph), Measure(RUSAGE_SELF, rawLoop), Measure(RUSAGE_CHILDREN, peer)};
+    for (int k = 0; k < 3; ++k) {
+      wall[k].push_back(c[k].wall);
+      cpu[k].push_back(c[k].cpu);
+    }
   }
-  return {{Median(ownWall), Median(ownCpu)}, {Median(peerWall), Median(peerCpu)}};
+  return {{Median(wall[0]), Median(cpu[0])}, {Median(wall[1]), Median(cpu[1])}, {Median(wall[2]), Median(cpu[2])}};
 }
 
 // One conversion through the conversion master, as talvinor-cli and the
@@ -114,11 +125,14 @@ std::string LoadAverage() {
   return text;
 }
 
-void Report(const char* name, const std::pair<Cost, Cost>& costs, const char* peerName) {
-  const Cost& own = costs.first;
-  const Cost& peer = costs.second;
-  std::printf("%-16s graph wall %7.3f cpu %7.3f   %-9s wall %7.3f cpu %7.3f   ratio wall %.3f cpu %.3f\n", name,
-              own.wall, own.cpu, peerName, peer.wall, peer.cpu, own.wall / peer.wall, own.cpu / peer.cpu);
+void Report(const char* name, const Costs& costs, const char* peerName) {
+  const Cost& g = costs.graph;
+  const Cost& r = costs.raw;
+  const Cost& p = costs.peer;
+  std::printf("%-14s graph wall %7.3f cpu %7.3f | raw loop wall %7.3f cpu %7.3f | %-9s wall %7.3f cpu %7.3f\n", name,
+              g.wall, g.cpu, r.wall, r.cpu, peerName, p.wall, p.cpu);
+  std::printf("%-14s against %-9s wall %.3f cpu %.3f | against the raw loop wall %.3f cpu %.3f\n", "", peerName,
+              g.wall / p.wall, g.cpu / p.cpu, g.wall / r.wall, g.cpu / r.cpu);
   std::fflush(stdout);
 }
 
@@ -146,18 +160,19 @@ int main(int argc, char** argv) {
               seconds, pairs);
 
   Report("WAV -> Vorbis",
-         Pairs(
+         Rounds(
              pairs,
              [&] {
                RefPtr<VorbisEncoder> encoder = Create<VorbisEncoder>();
                encoder->SetQuality(0.3f);
                Convert(at("in44.wav"), Create<WaveFileSource>(), at("own.ogg"), encoder);
              },
+             [&] { raw::WavToVorbis(at("in44.wav"), at("raw.ogg"), 0.3f); },
              [&] { Check(Shell("oggenc -Q -q 3 -o " + q(at("peer.ogg")) + " " + q(at("in44.wav"))) == 0, "oggenc"); }),
          "oggenc");
 
   Report("WAV -> Speex",
-         Pairs(
+         Rounds(
              pairs,
              [&] {
                RefPtr<SpeexEncoder> encoder = Create<SpeexEncoder>();
@@ -167,6 +182,7 @@ int main(int argc, char** argv) {
                encoder->SetSpeexSettings(settings);
                Convert(at("in32.wav"), Create<WaveFileSource>(), at("own.spx"), encoder);
              },
+             [&] { raw::WavToSpeex(at("in32.wav"), at("raw.spx"), 8, 3); },
              [&] {
                Check(Shell("speexenc -u --quality 8 --comp 3 " + q(at("in32.wav")) + " " + q(at("peer.spx"))) == 0,
                      "speexenc");
@@ -176,16 +192,18 @@ int main(int argc, char** argv) {
   // Decoding is light work per buffer, so what the graph adds per buffer
   // shows most here.
   Report("Vorbis -> WAV",
-         Pairs(
+         Rounds(
              pairs,
              [&] { Convert(at("peer.ogg"), Create<VorbisFileSource>(), at("own-ogg.wav"), Create<WaveFileEncoder>()); },
+             [&] { raw::VorbisToWav(at("peer.ogg"), at("raw-ogg.wav")); },
              [&] { Check(Shell("oggdec -Q -o " + q(at("peer-ogg.wav")) + " " + q(at("peer.ogg"))) == 0, "oggdec"); }),
          "oggdec");
 
   Report("Speex -> WAV",
-         Pairs(
+         Rounds(
              pairs,
              [&] { Convert(at("peer.spx"), Create<SpeexFileSource>(), at("own-spx.wav"), Create<WaveFileEncoder>()); },
+             [&] { raw::SpeexToWav(at("peer.spx"), at("raw-spx.wav")); },
              [&] { Check(Shell("speexdec " + q(at("peer.spx")) + " " + q(at("peer-spx.wav"))) == 0, "speexdec"); }),
          "speexdec");
 
