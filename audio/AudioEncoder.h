@@ -1,10 +1,10 @@
 #pragma once
 #include <cstdint>
-#include <deque>
 #include <string>
 
 #include "audio/AudioBuffer.h"
 #include "audio/AudioComponent.h"
+#include "platform/RingQueue.h"
 
 namespace talvinor {
 
@@ -47,7 +47,7 @@ class AudioEncoder : public AudioComponent {
   AudioEncoder() = default;
 
  private:
-  std::deque<RefPtr<AudioBuffer>> m_pool;  // guarded by m_lock
+  RingQueue<RefPtr<AudioBuffer>> m_pool;  // guarded by m_lock
 };
 
 }  // namespace talvinor

@@ -107,9 +107,9 @@ uint32_t AudioSource::GetInputQueueCount() {
 }
 
 void AudioSource::ClearInputQueue() {
-  std::deque<RefPtr<AudioBuffer>> dropped;
+  std::vector<RefPtr<AudioBuffer>> dropped;  // released after the lock
   Locker lock(m_lock.Get());
-  dropped.swap(m_input);
+  dropped = m_input.TakeAll();
 }
 
 RefPtr<AudioBuffer> AudioSource::TakeInputBuffer() {

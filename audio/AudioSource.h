@@ -1,9 +1,9 @@
 #pragma once
 #include <cstdint>
-#include <deque>
 
 #include "audio/AudioBuffer.h"
 #include "audio/AudioComponent.h"
+#include "platform/RingQueue.h"
 
 namespace talvinor {
 
@@ -82,7 +82,7 @@ class AudioSource : public AudioComponent {
   void ResumeStep() override;
 
  private:
-  std::deque<RefPtr<AudioBuffer>> m_input;  // guarded by m_lock
+  RingQueue<RefPtr<AudioBuffer>> m_input;  // guarded by m_lock
   uint32_t m_openParameter = 0;             // guarded by m_lock
   uint32_t m_seekTarget = kNoSeek;          // guarded by m_lock
   uint32_t m_basePosition = 0;              // guarded by m_lock

@@ -1,7 +1,6 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
-#include <deque>
 #include <string>
 #include <vector>
 
@@ -10,6 +9,7 @@
 #include "audio/AudioSource.h"
 #include "audio/FileWorker.h"
 #include "audio/Master.h"
+#include "platform/RingQueue.h"
 
 namespace talvinor {
 
@@ -94,7 +94,7 @@ class ConvertMaster : public Master {
   std::vector<RefPtr<AudioBuffer>> m_buffers;
   // Encoder output that arrived before the output file worker was started;
   // written in order once it runs.
-  std::deque<RefPtr<GraphMessage>> m_heldOutput;
+  RingQueue<RefPtr<GraphMessage>> m_heldOutput;
   // The source ended while the run was still opening.
   bool m_endPending = false;
   // Written by the master thread, read by the owner.

@@ -2,6 +2,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/RingQueue.h"
+
 #include "core/EventObject.h"
 #include "audio/GraphMessage.h"
 #include "core/CriticalSectionObject.h"
@@ -36,13 +38,8 @@ class MessageQueue : public RefObject {
 
  private:
   RefPtr<CriticalSectionObject> m_lock;
-  // Grows the ring to twice its size, keeping the order.
-  void GrowLocked();
-
-  std::vector<RefPtr<GraphMessage>> m_ring;  // guarded by m_lock
-  size_t m_head = 0;                         // guarded by m_lock; index of the front
-  size_t m_count = 0;                        // guarded by m_lock
-  RefPtr<EventObject> m_event;                   // guarded by m_lock
+  RingQueue<RefPtr<GraphMessage>> m_messages;  // guarded by m_lock
+  RefPtr<EventObject> m_event;                 // guarded by m_lock
 };
 
 }  // namespace talvinor

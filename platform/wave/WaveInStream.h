@@ -40,7 +40,7 @@ class WaveInStream : public WaveStream {
 
   const WaveInProc m_callback;
   const uintptr_t m_instance;
-  std::deque<WAVEHDR*> m_queue;             // guarded by m_lock
+  RingQueue<WAVEHDR*> m_queue;             // guarded by m_lock
   InputState m_state = InputState::Stopped;  // guarded by m_lock
   uint64_t m_framesCaptured = 0;            // guarded by m_lock; since open or reset
 };

@@ -47,7 +47,7 @@ class WaveOutStream : public WaveStream {
 
   const WaveOutProc m_callback;
   const uintptr_t m_instance;
-  std::deque<Entry> m_queue;                    // guarded by m_lock
+  RingQueue<Entry> m_queue;                    // guarded by m_lock
   OutputState m_state = OutputState::Playing;   // guarded by m_lock
   uint64_t m_framesWritten = 0;                 // guarded by m_lock; since open or reset
 };

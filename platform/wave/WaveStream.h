@@ -1,10 +1,10 @@
 #pragma once
 #include <atomic>
-#include <deque>
 #include <memory>
 #include <thread>
 
 #include "platform/RecursiveLock.h"
+#include "platform/RingQueue.h"
 #include "platform/wave/WakeSignal.h"
 #include "platform/wave/WaveEndpoint.h"
 
@@ -72,7 +72,7 @@ class WaveStream : public std::enable_shared_from_this<WaveStream> {
   const uint32_t m_openMessage;
   const uint32_t m_closeMessage;
   uintptr_t m_handleValue = 0;            // set before the thread starts
-  std::deque<PendingCallback> m_callbacks;  // guarded by m_lock
+  RingQueue<PendingCallback> m_callbacks;  // guarded by m_lock
   bool m_closing = false;                 // guarded by m_lock
   std::thread m_thread;                   // touched by Launch and Close only
   std::atomic<std::thread::id> m_threadId{};
