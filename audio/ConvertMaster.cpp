@@ -9,7 +9,7 @@ namespace talvinor {
 namespace {
 // No device sets the size of a conversion's blocks, so they are large: each
 // buffer costs its messages and wake-ups whatever it holds.
-constexpr uint32_t kSourceBufferReserve = 16384;
+constexpr uint32_t kSourceBufferReserve = 65536;
 }  // namespace
 
 ConvertMaster::ConvertMaster()
