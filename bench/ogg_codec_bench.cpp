@@ -8,6 +8,9 @@
 // beside both runs the bare loop of library calls doing the same job in
 // this process (RawCodecLoops.h), so what the graph itself costs is seen
 // apart from what a peer's own code adds or saves.
+//
+//   ogg_codec_bench [seconds] [rounds] [only]   (default 1200 s, 5 rounds;
+//                                                only: part of a row's name)
 // Each conversion runs in pairs with its peer, alternating, and the medians
 // of wall time and of CPU time (user + system, all threads; the peer's as a
 // child process) are compared.
@@ -141,6 +144,10 @@ void Report(const char* name, const Costs& costs, const char* peerName) {
 int main(int argc, char** argv) {
   const int seconds = argc > 1 ? std::atoi(argv[1]) : 1200;
   const int pairs = argc > 2 ? std::atoi(argv[2]) : 5;
+  // Only the conversions whose name contains this text ("-> WAV": the two
+  // decodings).
+  const std::string only = argc > 3 ? argv[3] : "";
+  auto wanted = [&](const char* name) { return std::string(name).find(only) != std::string::npos; };
   std::string folder = (std::filesystem::temp_directory_path() / "talvinor-ogg-bench").string();
   std::filesystem::create_directories(folder);
   auto at = [&](const char* name) { return folder + "/" + name; };
@@ -159,7 +166,8 @@ int main(int argc, char** argv) {
   std::printf("input: %d s of speech; Vorbis at 44100 Hz stereo, Speex at 32000 Hz mono; median of %d pairs\n",
               seconds, pairs);
 
-  Report("WAV -> Vorbis",
+  if (wanted("WAV -> Vorbis"))
+    Report("WAV -> Vorbis",
          Rounds(
              pairs,
              [&] {
@@ -171,7 +179,8 @@ int main(int argc, char** argv) {
              [&] { Check(Shell("oggenc -Q -q 3 -o " + q(at("peer.ogg")) + " " + q(at("in44.wav"))) == 0, "oggenc"); }),
          "oggenc");
 
-  Report("WAV -> Speex",
+  if (wanted("WAV -> Speex"))
+    Report("WAV -> Speex",
          Rounds(
              pairs,
              [&] {
@@ -191,7 +200,15 @@ int main(int argc, char** argv) {
 
   // Decoding is light work per buffer, so what the graph adds per buffer
   // shows most here.
-  Report("Vorbis -> WAV",
+  // The decodings read what the peers encoded; made here when their rows
+  // were left out.
+  if (!wanted("WAV -> Vorbis") && wanted("Vorbis -> WAV"))
+    Check(Shell("oggenc -Q -q 3 -o " + q(at("peer.ogg")) + " " + q(at("in44.wav"))) == 0, "oggenc");
+  if (!wanted("WAV -> Speex") && wanted("Speex -> WAV"))
+    Check(Shell("speexenc -u --quality 8 --comp 3 " + q(at("in32.wav")) + " " + q(at("peer.spx"))) == 0, "speexenc");
+
+  if (wanted("Vorbis -> WAV"))
+    Report("Vorbis -> WAV",
          Rounds(
              pairs,
              [&] { Convert(at("peer.ogg"), Create<VorbisFileSource>(), at("own-ogg.wav"), Create<WaveFileEncoder>()); },
@@ -199,7 +216,8 @@ int main(int argc, char** argv) {
              [&] { Check(Shell("oggdec -Q -o " + q(at("peer-ogg.wav")) + " " + q(at("peer.ogg"))) == 0, "oggdec"); }),
          "oggdec");
 
-  Report("Speex -> WAV",
+  if (wanted("Speex -> WAV"))
+    Report("Speex -> WAV",
          Rounds(
              pairs,
              [&] { Convert(at("peer.spx"), Create<SpeexFileSource>(), at("own-spx.wav"), Create<WaveFileEncoder>()); },
