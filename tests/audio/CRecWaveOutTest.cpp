@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "audio/DeviceTestSupport.h"
@@ -41,6 +42,17 @@ class ProbeFilter : public PlaybackFilter {
     format = f;
   }
   void Process(uint8_t*, uint32_t bytes, const WaveFormat&) override { processedBytes += bytes; }
+};
+
+// Holds the master's thread inside Process until the test lets it go.
+class HeldFilter : public PlaybackFilter {
+ public:
+  ManualResetEvent entered, release;
+  void Prepare(const WaveFormat&) override {}
+  void Process(uint8_t*, uint32_t, const WaveFormat&) override {
+    entered.Set();
+    release.Wait(10000);
+  }
 };
 
 class CRecWaveOutTest : public ::testing::Test {
@@ -331,6 +343,32 @@ TEST_F(CRecWaveOutTest, HundredsOfStartStopCyclesLeakNothing) {
   EXPECT_EQ(AudioBuffer::LiveCount(), buffers);
   EXPECT_EQ(GraphMessage::LiveCount(), messages);
   EXPECT_EQ(AudioComponent::LiveCount(), components);
+}
+
+// The page reads the position and length on its own thread several times a
+// second; a filter working on a buffer must not hold those reads up.
+TEST_F(CRecWaveOutTest, PositionAndLengthAnswerWhileAFilterIsWorking) {
+  Output(1.0);
+  RefPtr<CRecWaveOut> master = Create<CRecWaveOut>();
+  RefPtr<HeldFilter> filter = Create<HeldFilter>();
+  ASSERT_TRUE(master->AddFilter(filter));
+  ASSERT_TRUE(Setup(master.Get(), "play.wav", EndOfStreamAction::Close));
+  ASSERT_TRUE(master->Start());
+  ASSERT_TRUE(filter->entered.Wait(5000));
+
+  ManualResetEvent answered;
+  uint32_t length = 0;
+  std::thread reader([&] {
+    master->GetPosition();
+    length = master->GetLength();
+    answered.Set();
+  });
+  bool inTime = answered.Wait(5000);
+  filter->release.Set();
+  reader.join();
+  EXPECT_TRUE(inTime) << "the reads waited for the filter";
+  EXPECT_EQ(length, kSeconds * 1000);
+  master->Close();
 }
 
 }  // namespace
