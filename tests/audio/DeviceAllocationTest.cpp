@@ -6,10 +6,7 @@
 // operator new, which is why it stands alone.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
 #include <functional>
-#include <new>
 
 #include "audio/CRecWaveIn.h"
 #include "audio/CRecWaveOut.h"
@@ -22,23 +19,9 @@
 #include "codec/WaveFileEncoder.h"
 #include "codec/WaveFileSource.h"
 #include "platform/Unicode.h"
+#include "support/CountingOperatorNew.h"
 #include "support/TempFolder.h"
 #include "support/WaitUntil.h"
-
-namespace {
-std::atomic<uint64_t> g_allocations{0};
-}  // namespace
-
-void* operator new(size_t size) {
-  g_allocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-void* operator new[](size_t size) { return operator new(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, size_t) noexcept { std::free(p); }
-void operator delete[](void* p, size_t) noexcept { std::free(p); }
 
 namespace talvinor {
 namespace {
@@ -79,7 +62,7 @@ class DeviceAllocationTest : public ::testing::Test {
     RefPtr<AudioEncoder> encoder = make();
     encoder->SetFormat(2, kRate, 16);
     RefPtr<CRecWaveIn> master = Create<CRecWaveIn>();
-    uint64_t before = g_allocations.load();
+    uint64_t before = AllocationCount();
     EXPECT_TRUE(master->Setup(0, path, encoder));
     EXPECT_TRUE(master->Start());
     EXPECT_TRUE(master->WaitForState(M::Running, 5000, 1));
@@ -87,7 +70,7 @@ class DeviceAllocationTest : public ::testing::Test {
                           60000));
     EXPECT_GE(master->GetPosition(), milliseconds);
     master->Close();
-    uint64_t made = g_allocations.load() - before;
+    uint64_t made = AllocationCount() - before;
     EXPECT_EQ(master->GetStopReason(), StopReason::ByOwner);
     return made;
   }
@@ -104,12 +87,12 @@ class DeviceAllocationTest : public ::testing::Test {
   // Allocations of one playback of `path` to its end.
   uint64_t Play(const SourceFactory& make, const std::wstring& path) {
     RefPtr<CRecWaveOut> master = Create<CRecWaveOut>();
-    uint64_t before = g_allocations.load();
+    uint64_t before = AllocationCount();
     EXPECT_TRUE(master->Setup(0, path, make()));
     EXPECT_TRUE(master->SetEndOfStreamAction(EndOfStreamAction::Close));
     EXPECT_TRUE(master->Start());
     EXPECT_TRUE(master->WaitForState(M::Closed, 60000, 1));
-    uint64_t made = g_allocations.load() - before;
+    uint64_t made = AllocationCount() - before;
     EXPECT_EQ(master->GetStopReason(), StopReason::EndOfStream);
     return made;
   }

@@ -5,9 +5,6 @@
 // stands alone.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
 
 #include "codec/ConversionRunner.h"
 #include "codec/SpeexEncoder.h"
@@ -15,22 +12,8 @@
 #include "codec/VorbisEncoder.h"
 #include "codec/VorbisFileSource.h"
 #include "codec/WavBuilder.h"
+#include "support/CountingOperatorNew.h"
 #include "support/TempFolder.h"
-
-namespace {
-std::atomic<uint64_t> g_allocations{0};
-}  // namespace
-
-void* operator new(size_t size) {
-  g_allocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-void* operator new[](size_t size) { return operator new(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, size_t) noexcept { std::free(p); }
-void operator delete[](void* p, size_t) noexcept { std::free(p); }
 
 namespace talvinor::testing {
 namespace {
@@ -61,9 +44,9 @@ uint64_t Allocations(const std::wstring& from, const std::wstring& to, const Fac
   RefPtr<AudioSource> source;
   RefPtr<AudioEncoder> encoder;
   make(&source, &encoder);
-  uint64_t before = g_allocations.load();
+  uint64_t before = AllocationCount();
   ConversionResult r = Convert(from, to, ConvertOutput::Replace, source, encoder);
-  uint64_t made = g_allocations.load() - before;
+  uint64_t made = AllocationCount() - before;
   EXPECT_TRUE(r.closed);
   EXPECT_EQ(r.reason, StopCode(StopReason::EndOfStream));
   return made;
