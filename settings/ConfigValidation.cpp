@@ -132,12 +132,8 @@ bool ValidateScene(CONFIG_SCENE* scene, InputCapabilities deviceFormats) {
 
 bool ValidateConfig(CONFIG* c, WaveDeviceQuery* devices) {
   bool repaired = false;
-  // Devices are asked first: the capture capabilities are those of the
-  // stored input device.
   const uint32_t outputs = devices->OutputDeviceCount();
   const uint32_t inputs = devices->InputDeviceCount();
-  const InputCapabilities formats = devices->InputCapabilities(c->m_WaveInId);
-
   if (c->m_WaveOutId >= outputs && c->m_WaveOutId != 0) {
     c->m_WaveOutId = 0;
     repaired = true;
@@ -146,6 +142,10 @@ bool ValidateConfig(CONFIG* c, WaveDeviceQuery* devices) {
     c->m_WaveInId = 0;
     repaired = true;
   }
+  // The scenes are checked against the input device that will be used: a
+  // stored device that is gone was replaced just above, and checking against
+  // the gone one repaired the scenes differently at the next start.
+  const InputCapabilities formats = devices->InputCapabilities(c->m_WaveInId);
   if (c->m_RecSceneSelect >= kSceneCount) {
     c->m_RecSceneSelect = 0;
     repaired = true;

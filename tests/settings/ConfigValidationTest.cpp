@@ -221,5 +221,21 @@ TEST(ConfigValidation, DefaultScenesNeedNoFormatRepairOnACapableDevice) {
   }
 }
 
+// A stored input device that is gone is replaced by device 0, and the scenes
+// are fitted to device 0 at once: fitted to the gone device (no readable
+// formats), the next start repaired them again, differently.
+TEST(ConfigValidation, ScenesAreFittedToTheInputDeviceLeftAfterTheRepair) {
+  auto c = Create<CONFIG>();
+  c->m_WaveInId = 5;
+  for (auto& scene : c->m_RecSceneList) scene = Scene(2, 2);
+  c->m_RecSceneList[0]->m_SampleRate = 32100;
+  auto devices = Create<FixedWaveDeviceQuery>(1u, 1u, std::optional<uint32_t>(0xFFFFF));
+  EXPECT_FALSE(ValidateConfig(c.Get(), devices.Get()));
+  EXPECT_EQ(c->m_WaveInId, 0u);
+  const uint32_t rate = c->m_RecSceneList[0]->m_SampleRate;
+  EXPECT_TRUE(ValidateConfig(c.Get(), devices.Get())) << "a second repair changed something";
+  EXPECT_EQ(c->m_RecSceneList[0]->m_SampleRate, rate);
+}
+
 }  // namespace
 }  // namespace talvinor
