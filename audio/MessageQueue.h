@@ -2,11 +2,10 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/RingQueue.h"
-
 #include "core/EventObject.h"
 #include "audio/GraphMessage.h"
 #include "core/CriticalSectionObject.h"
+#include "platform/RingQueue.h"
 
 namespace talvinor {
 

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -107,7 +108,7 @@ inline void SpeexToWav(const std::string& in, const std::string& out) {
   int frameSize = 0, framesPerPacket = 1, channels = 1, rate = 0;
   long packets = 0;
   std::vector<int16_t> frame;
-  WavWriter* writer = nullptr;
+  std::unique_ptr<WavWriter> writer;  // made once the header gives the rate
   ogg_page page;
   ogg_packet packet;
   for (bool eof = false; !eof;) {
@@ -136,7 +137,7 @@ inline void SpeexToWav(const std::string& in, const std::string& out) {
           speex_header_free(header);
           Require(channels == 1, "mono Speex");
           frame.resize(static_cast<size_t>(frameSize));
-          writer = new WavWriter(out, static_cast<uint32_t>(rate), 1);
+          writer = std::make_unique<WavWriter>(out, static_cast<uint32_t>(rate), 1);
           continue;
         }
         if (packets == 2) continue;  // the comments
@@ -148,7 +149,7 @@ inline void SpeexToWav(const std::string& in, const std::string& out) {
       }
     }
   }
-  delete writer;
+  writer.reset();
   if (decoder) speex_decoder_destroy(decoder);
   speex_bits_destroy(&bits);
   if (streamOpen) ogg_stream_clear(&stream);

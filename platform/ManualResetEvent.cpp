@@ -1,6 +1,5 @@
 #include "platform/ManualResetEvent.h"
 
-#include <errno.h>
 #include <linux/futex.h>
 #include <sys/syscall.h>
 #include <time.h>
